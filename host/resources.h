@@ -1,0 +1,50 @@
+// Where the OpenCC and Jieba resource files are, the process-wide settings that
+// hold those locations, staging of non-ASCII resource directories, and the path
+// and encoding helpers the libraries are fed through.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quirvel {
+
+struct ServiceOptions;
+
+// ---- Path helpers (UTF-8 paths) ----
+std::string JoinPath(std::string_view dir, std::string_view name);
+bool IsDirectory(const std::string& path);
+bool IsRegularFile(const std::string& path);
+// All five Jieba dictionary files are regular files inside dir.
+bool HasJiebaDictionary(const std::string& dir);
+std::string ExecutableDir();
+std::string StagingRoot();
+std::string StageResourceDir(const std::string& dir, const std::string& name);
+// The path in the form the C libraries open (system ANSI code page, short form).
+std::string ToLibraryPath(const std::string& path);
+
+// ---- Encodings ----
+std::wstring Utf8ToWide(std::string_view utf8);  // strict; "" on error
+std::string WideToUtf8(std::wstring_view wide);  // "" on error
+std::string WideToAnsi(std::wstring_view wide);  // "" on error
+
+// ---- Process-wide resource settings (one mutex guards them) ----
+bool SetOpenccResourceDir(const std::string& dir);
+bool SetOpenccConfigPath(const std::string& path);
+bool SetJiebaDictDir(const std::string& dir);
+// Called once the Jieba segmenter is built; afterwards SetJiebaDictDir refuses.
+void MarkJiebaLoaded();
+
+// The OpenCC resource directory chosen at start-up (possibly staged, possibly
+// empty); the back-conversion opens "s2twp.json" inside it.
+std::string HostOpenccResourceDir();
+void SetHostOpenccResourceDir(const std::string& dir);
+
+std::vector<std::string> OpenccConfigCandidates();
+std::string ResolveJiebaDictDir();
+
+// Resolves, stages and validates the resource locations at start-up.
+// Throws std::runtime_error with the user-facing message.
+void ResolveServicePaths(const ServiceOptions& options);
+
+}  // namespace quirvel

@@ -1,0 +1,134 @@
+#include "host/service_options.h"
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace quirvel {
+namespace {
+
+// Reads an integer the way std::stoi does (leading blanks, sign, digits, any
+// trailing text ignored), with the messages the worker reports.
+std::int32_t ReadInt32(const std::string& value) {
+  std::size_t used = 0;
+  long long parsed = 0;
+  try {
+    parsed = std::stoll(value, &used, 10);
+  } catch (const std::invalid_argument&) {
+    throw std::invalid_argument("invalid stoi argument");
+  } catch (const std::out_of_range&) {
+    throw std::invalid_argument("stoi argument out of range");
+  }
+  if (parsed < INT32_MIN || parsed > INT32_MAX) throw std::invalid_argument("stoi argument out of range");
+  return static_cast<std::int32_t>(parsed);
+}
+
+struct SplitArgument {
+  std::string key;
+  std::optional<std::string> inline_value;
+};
+
+// "--key=value" splits at the first "=" when it stands at byte index 3 or later.
+SplitArgument Split(const std::string& arg) {
+  if (arg.rfind("--", 0) == 0) {
+    const std::size_t eq = arg.find('=');
+    if (eq != std::string::npos && eq >= 3) return {arg.substr(0, eq), arg.substr(eq + 1)};
+  }
+  return {arg, std::nullopt};
+}
+
+enum class Field { Model, Tokenizer, Profile, RankModeField, TitleMax, CandidateMax, OpenccDir, OpenccConfig, JiebaDir };
+
+std::optional<Field> ValueOption(const std::string& key) {
+  static const std::array<std::pair<const char*, Field>, 9> kOptions{{
+      {"--model", Field::Model},
+      {"--tokenizer", Field::Tokenizer},
+      {"--profile", Field::Profile},
+      {"--rank-mode", Field::RankModeField},
+      {"--title-max-length", Field::TitleMax},
+      {"--candidate-max-length", Field::CandidateMax},
+      {"--opencc-resource-dir", Field::OpenccDir},
+      {"--opencc-config", Field::OpenccConfig},
+      {"--jieba-dict-dir", Field::JiebaDir},
+  }};
+  for (const auto& [name, field] : kOptions) {
+    if (key == name) return field;
+  }
+  return std::nullopt;
+}
+
+void Apply(ServiceOptions& options, Field field, const std::string& value) {
+  switch (field) {
+    case Field::Model: options.model_path = value; break;
+    case Field::Tokenizer: options.tokenizer_path = value; break;
+    case Field::Profile: options.profile = ProfileIdFromName(value); break;
+    case Field::RankModeField:
+      options.rank_mode = value == "embedding" ? RankMode::Embedding : RankMode::Default;
+      break;
+    case Field::TitleMax: options.title_max_length = ReadInt32(value); break;
+    case Field::CandidateMax: options.candidate_max_length = ReadInt32(value); break;
+    case Field::OpenccDir: options.opencc_resource_dir = value; break;
+    case Field::OpenccConfig: options.opencc_config_path = value; break;
+    case Field::JiebaDir: options.jieba_dict_dir = value; break;
+  }
+}
+
+}  // namespace
+
+ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
+  ServiceOptions options;
+  int positional = 0;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    SplitArgument split = Split(arg);
+    if (split.key == "--candidate-cache") {
+      options.candidate_cache = true;  // an inline value, whatever it says, is ignored
+      continue;
+    }
+    if (const auto field = ValueOption(split.key)) {
+      if (!split.inline_value) {
+        if (i + 1 >= args.size()) throw std::invalid_argument("missing value for argument: " + split.key);
+        split.inline_value = args[++i];
+      }
+      Apply(options, *field, *split.inline_value);
+      continue;
+    }
+    if (!arg.empty() && arg[0] == '-') throw std::invalid_argument("unsupported argument: " + arg);
+    if (positional == 0) {
+      options.model_path = arg;
+    } else if (positional == 1) {
+      options.tokenizer_path = arg;
+    } else {
+      throw std::invalid_argument("too many positional arguments");
+    }
+    ++positional;
+  }
+  if (options.model_path.empty() || options.tokenizer_path.empty()) {
+    throw std::invalid_argument("model path and tokenizer path are required");
+  }
+  return options;
+}
+
+std::uint32_t ProfileIdFromName(std::string_view name) {
+  struct Alias {
+    const char* name;
+    std::uint32_t id;
+  };
+  static const std::array<Alias, 15> kAliases{{
+      {"bge-large-zh-v1.5", 1}, {"bge", 1}, {"bge-zh", 1},
+      {"gte-large-zh", 2}, {"gte-large", 2},
+      {"gte-multilingual-base", 3}, {"gte-multilingual", 3}, {"lumox427", 3},
+      {"bge-m3", 4},
+      {"dmeta", 5}, {"dmeta-embedding-zh", 5}, {"Merel-ko--Dmeta-embedding-zh-onnx", 5},
+      {"qwen3", 6}, {"qwen3-embedding", 6}, {"qwen3-embedding-0.6b", 6},
+  }};
+  for (const auto& alias : kAliases) {
+    if (name == alias.name) return alias.id;
+  }
+  return 0;
+}
+
+}  // namespace quirvel

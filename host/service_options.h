@@ -1,0 +1,33 @@
+// The worker's command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quirvel {
+
+enum class RankMode : std::uint32_t { Embedding = 0, Default = 1 };
+
+struct ServiceOptions {
+  std::string model_path;
+  std::string tokenizer_path;
+  std::uint32_t profile = 0;  // ModelProfile identifier, 0 = "auto"
+  RankMode rank_mode = RankMode::Default;
+  std::int32_t title_max_length = 128;
+  std::int32_t candidate_max_length = 64;
+  bool candidate_cache = false;
+  std::string opencc_resource_dir;
+  std::string opencc_config_path;
+  std::string jieba_dict_dir;
+};
+
+// Parses the argument list (UTF-8; the first entry is the program name and is
+// skipped). Throws std::invalid_argument with the user-facing message.
+ServiceOptions ParseServiceOptions(const std::vector<std::string>& args);
+
+// Profile identifier for a command-line profile name; 0 ("auto") when unknown.
+std::uint32_t ProfileIdFromName(std::string_view name);
+
+}  // namespace quirvel
