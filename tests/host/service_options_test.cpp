@@ -1,0 +1,129 @@
+#include "host/service_options.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quirvel {
+namespace {
+
+ServiceOptions Parse(std::vector<std::string> args) {
+  args.insert(args.begin(), "worker");
+  return ParseServiceOptions(args);
+}
+
+struct FailureCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string message;
+};
+
+class ServiceOptionsFailureTest : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(ServiceOptionsFailureTest, ReportsTheExactMessage) {
+  const FailureCase& c = GetParam();
+  try {
+    Parse(c.args);
+    FAIL() << "no error for " << c.name;
+  } catch (const std::invalid_argument& e) {
+    EXPECT_EQ(std::string(e.what()), c.message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ServiceOptionsFailureTest,
+    ::testing::Values(
+        FailureCase{"no_arguments", {}, "model path and tokenizer path are required"},
+        FailureCase{"missing_value", {"m", "t", "--profile"}, "missing value for argument: --profile"},
+        FailureCase{"single_dash", {"-x", "m", "t"}, "unsupported argument: -x"},
+        FailureCase{"unknown_with_value", {"--colour=red", "m", "t"}, "unsupported argument: --colour=red"},
+        FailureCase{"third_positional", {"m", "t", "extra"}, "too many positional arguments"},
+        FailureCase{"empty_inline_model", {"--model=", "--tokenizer", "t"}, "model path and tokenizer path are required"},
+        // "--model" takes the next argument whatever it is, so the tokenizer stays empty.
+        FailureCase{"value_looks_like_option", {"--model", "--tokenizer", "t"}, "model path and tokenizer path are required"},
+        FailureCase{"int_without_digits", {"m", "t", "--title-max-length", "abc"}, "invalid stoi argument"},
+        FailureCase{"int_only_sign", {"m", "t", "--candidate-max-length=-"}, "invalid stoi argument"},
+        FailureCase{"int_above_range", {"m", "t", "--title-max-length", "2147483648"}, "stoi argument out of range"},
+        FailureCase{"int_below_range", {"m", "t", "--title-max-length", "-2147483649"}, "stoi argument out of range"},
+        FailureCase{"int_far_out_of_range", {"m", "t", "--title-max-length", "99999999999999999999999"}, "stoi argument out of range"},
+        // "=" at index 2 does not split: the whole argument is the key.
+        FailureCase{"equals_at_index_two", {"--=x", "m", "t"}, "unsupported argument: --=x"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+TEST(ServiceOptionsTest, DefaultsWithTwoPositionalPaths) {
+  const ServiceOptions o = Parse({"model.onnx", "vocab.txt"});
+  EXPECT_EQ(o.model_path, "model.onnx");
+  EXPECT_EQ(o.tokenizer_path, "vocab.txt");
+  EXPECT_EQ(o.profile, 0u);
+  EXPECT_EQ(o.rank_mode, RankMode::Default);
+  EXPECT_EQ(o.title_max_length, 128);
+  EXPECT_EQ(o.candidate_max_length, 64);
+  EXPECT_FALSE(o.candidate_cache);
+  EXPECT_TRUE(o.opencc_resource_dir.empty());
+}
+
+TEST(ServiceOptionsTest, InlineAndNextArgumentValues) {
+  const ServiceOptions o = Parse({"--model=a.onnx", "--tokenizer", "-odd-name.json", "--profile=bge", "--rank-mode",
+                                  "embedding", "--title-max-length", "-5", "--candidate-max-length=  12px",
+                                  "--opencc-resource-dir=/o", "--opencc-config", "/c.json", "--jieba-dict-dir=/j"});
+  EXPECT_EQ(o.model_path, "a.onnx");
+  EXPECT_EQ(o.tokenizer_path, "-odd-name.json");
+  EXPECT_EQ(o.profile, 1u);
+  EXPECT_EQ(o.rank_mode, RankMode::Embedding);
+  EXPECT_EQ(o.title_max_length, -5);
+  EXPECT_EQ(o.candidate_max_length, 12);  // leading blanks skipped, trailing text ignored
+  EXPECT_EQ(o.opencc_resource_dir, "/o");
+  EXPECT_EQ(o.opencc_config_path, "/c.json");
+  EXPECT_EQ(o.jieba_dict_dir, "/j");
+}
+
+TEST(ServiceOptionsTest, EqualsAtIndexThreeSplitsAOneLetterKey) {
+  // "--m=x" is the key "--m", which names no option.
+  try {
+    Parse({"--m=x", "m", "t"});
+    FAIL();
+  } catch (const std::invalid_argument& e) {
+    EXPECT_EQ(std::string(e.what()), "unsupported argument: --m=x");
+  }
+}
+
+TEST(ServiceOptionsTest, CandidateCacheIgnoresItsInlineValue) {
+  EXPECT_TRUE(Parse({"m", "t", "--candidate-cache=0"}).candidate_cache);
+  EXPECT_TRUE(Parse({"m", "t", "--candidate-cache"}).candidate_cache);
+}
+
+TEST(ServiceOptionsTest, LastSettingWins) {
+  const ServiceOptions o = Parse({"p1", "p2", "--model", "m2", "--title-max-length=1", "--title-max-length=7"});
+  EXPECT_EQ(o.model_path, "m2");
+  EXPECT_EQ(o.tokenizer_path, "p2");
+  EXPECT_EQ(o.title_max_length, 7);
+  // A positional argument after "--model" replaces it again.
+  EXPECT_EQ(Parse({"--model", "m1", "p1", "t"}).model_path, "p1");
+  EXPECT_EQ(Parse({"--model", "m1", "p1", "t"}).tokenizer_path, "t");
+}
+
+TEST(ServiceOptionsTest, EmptyArgumentIsPositional) {
+  EXPECT_THROW(Parse({"", "m", "t"}), std::invalid_argument);  // third positional
+  const ServiceOptions o = Parse({"", "t", "--model=m"});
+  EXPECT_EQ(o.model_path, "m");
+}
+
+TEST(ServiceOptionsTest, RankModeIsCaseSensitive) {
+  EXPECT_EQ(Parse({"m", "t", "--rank-mode=Embedding"}).rank_mode, RankMode::Default);
+  EXPECT_EQ(Parse({"m", "t", "--rank-mode=whatever"}).rank_mode, RankMode::Default);
+}
+
+TEST(ProfileIdFromNameTest, ExactNamesOnly) {
+  const std::vector<std::pair<std::string, std::uint32_t>> cases = {
+      {"bge-large-zh-v1.5", 1}, {"bge", 1}, {"bge-zh", 1}, {"gte-large-zh", 2}, {"gte-large", 2},
+      {"gte-multilingual-base", 3}, {"gte-multilingual", 3}, {"lumox427", 3}, {"bge-m3", 4},
+      {"dmeta", 5}, {"dmeta-embedding-zh", 5}, {"Merel-ko--Dmeta-embedding-zh-onnx", 5},
+      {"qwen3", 6}, {"qwen3-embedding", 6}, {"qwen3-embedding-0.6b", 6},
+      {"", 0}, {"BGE", 0}, {"Qwen3", 0}, {"bge ", 0}, {"auto", 0}, {"merel-ko--dmeta-embedding-zh-onnx", 0}};
+  for (const auto& [name, id] : cases) EXPECT_EQ(ProfileIdFromName(name), id) << name;
+}
+
+}  // namespace
+}  // namespace quirvel
