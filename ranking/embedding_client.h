@@ -12,7 +12,7 @@ namespace quirvel {
 
 using Embedding = std::vector<float>;
 
-// Key: maximum length in decimal, a line feed, then the text.
+// Key: maximum length in decimal, a line feed, then the text (see EmbeddingCacheKey).
 using EmbeddingCache = std::unordered_map<std::string, Embedding>;
 
 struct EmbeddingClientConfig {
@@ -29,15 +29,17 @@ struct EmbeddingClientConfig {
   std::int32_t inter_op_threads = 0;
 };
 
+// The abstract side lets tests put a scripted engine behind the ranking.
 class EmbeddingClient {
  public:
   virtual ~EmbeddingClient() = default;
   virtual bool IsReady() const = 0;
   virtual std::int32_t Dimension() const = 0;
   virtual std::string LastError() const = 0;
-  // One vector per text, or an empty list on any failure.
+  // One vector per text in one engine call, or an empty list on any failure.
   virtual std::vector<Embedding> EmbedTexts(const std::vector<std::string>& texts,
                                             std::int32_t max_length) = 0;
+  // The first vector of a one-text batch, or an empty vector on failure.
   Embedding EmbedText(const std::string& text, std::int32_t max_length);
 };
 

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "keywords/candidates.h"
 #include "keywords/segmentation.h"
+#include "ranking/embedding_client.h"
 #include "ranking/ranked_candidate.h"
 
 namespace quirvel {
@@ -16,5 +18,23 @@ struct JiebaKeywordModel;
 std::vector<RankedCandidate> RankCandidates(JiebaKeywordModel& model,
                                             const std::string& normalized_title,
                                             const std::vector<Segment>& segments);
+
+// The ranking of an already built candidate list (RankCandidates builds the
+// list from the segments by rank mode, then calls this).
+std::vector<RankedCandidate> RankCandidateList(JiebaKeywordModel& model,
+                                               const std::string& normalized_title,
+                                               const std::vector<Candidate>& candidates);
+
+// Dot product over the common prefix, summed in single precision from 0.
+float Similarity(const Embedding& a, const Embedding& b);
+
+// True when a belongs before b: the higher score first, but scores within
+// 0.0001 of each other go by the smaller start.
+bool RanksBefore(const RankedCandidate& a, const RankedCandidate& b);
+
+// Stable sort by RanksBefore. The tolerance makes RanksBefore intransitive for
+// chains of near-ties, so this merge sort relies only on single pairwise
+// answers and stays within bounds whatever they are.
+void SortRanked(std::vector<RankedCandidate>& records);
 
 }  // namespace quirvel
