@@ -1,33 +1,119 @@
-// Placeholder until the keyword model lands: no client, fallback keyword text.
 #include "keywords/keyword_model.h"
+
+#include <new>
 
 #include "conversion/script_conversion.h"
 #include "host/utf8.h"
+#include "ranking/ranking.h"
 
 namespace quirvel {
-KeywordModelPtr CreateKeywordModel(const KeywordModelConfig&) { return std::make_unique<JiebaKeywordModel>(); }
-void DestroyKeywordModel(KeywordModelPtr) {}
-bool IsModelReady(const JiebaKeywordModel*) { return false; }
+namespace {
+
+// The engine is built with its own defaults for everything the command line
+// does not choose, and with unit-length vectors.
+EmbeddingClientConfig ClientConfigFor(const KeywordModelConfig& config) {
+  EmbeddingClientConfig client;
+  client.backend = 0;
+  client.device = 0;
+  client.output_mode = 0;
+  client.default_max_length = 0;
+  client.expected_dimension = 0;
+  client.intra_op_threads = 0;
+  client.inter_op_threads = 0;
+  client.profile = config.profile;
+  client.model_path = config.model_path;
+  client.tokenizer_path = config.tokenizer_path;
+  client.normalize = true;
+  return client;
+}
+
+KeywordModelPtr BuildModel(const KeywordModelConfig& config) {
+  auto model = std::make_unique<JiebaKeywordModel>();
+  model->model_path = config.model_path;
+  model->tokenizer_path = config.tokenizer_path;
+  model->profile = config.profile;
+  model->rank_mode = config.rank_mode;
+  model->title_max_length = config.title_max_length;
+  model->candidate_max_length = config.candidate_max_length;
+  model->candidate_cache_enabled = config.candidate_cache;
+  model->client = CreateEmbeddingClient(ClientConfigFor(config));
+  if (model->client && !model->client->IsReady()) model->last_error = model->client->LastError();
+  return model;
+}
+
+std::vector<std::string> RankedTexts(const std::vector<RankedCandidate>& ranked) {
+  std::vector<std::string> texts;
+  texts.reserve(ranked.size());
+  for (const RankedCandidate& r : ranked) texts.push_back(r.text);
+  return texts;
+}
+
+}  // namespace
+
+KeywordModelPtr CreateKeywordModel(const KeywordModelConfig& config) {
+  try {
+    return BuildModel(config);
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // the host reports a null model as not ready
+  }
+}
+
+// Releases in the reverse order of what the model holds onto: caches, error
+// text, the client with its engine, then the paths.
+void DestroyKeywordModel(KeywordModelPtr model) {
+  if (!model) return;
+  EmbeddingCache().swap(model->candidate_cache);
+  EmbeddingCache().swap(model->prompt_cache);
+  std::string().swap(model->last_error);
+  model->client.reset();
+  std::string().swap(model->model_path);
+  std::string().swap(model->tokenizer_path);
+}
+
+bool IsModelReady(const JiebaKeywordModel* model) {
+  return model != nullptr && model->client != nullptr && model->client->IsReady();
+}
+
 std::string ModelLastError(const JiebaKeywordModel* model) {
-  return model ? "EmbedCore engine is not initialized" : "JiebaKeywordModel is null";
+  if (model == nullptr) return "JiebaKeywordModel is null";
+  if (!model->last_error.empty()) return model->last_error;
+  if (model->client == nullptr) return "EmbedCore engine is not initialized";
+  return model->client->LastError();
 }
-std::uint64_t CandidateCacheHits(const JiebaKeywordModel*) { return 0; }
-std::uint64_t CandidateCacheMisses(const JiebaKeywordModel*) { return 0; }
-std::uint64_t CandidateCacheSize(const JiebaKeywordModel*) { return 0; }
-std::int32_t ModelDimension(const JiebaKeywordModel*) { return 0; }
+
+std::uint64_t CandidateCacheHits(const JiebaKeywordModel* model) { return model ? model->cache_hits : 0; }
+
+std::uint64_t CandidateCacheMisses(const JiebaKeywordModel* model) { return model ? model->cache_misses : 0; }
+
+std::uint64_t CandidateCacheSize(const JiebaKeywordModel* model) {
+  return model ? model->candidate_cache.size() : 0;
+}
+
+std::int32_t ModelDimension(const JiebaKeywordModel* model) {
+  return model && model->client ? model->client->Dimension() : 0;
+}
+
 ExtractionResult PrepareExtraction(const std::string& title, std::size_t max_len) {
-  ExtractionResult r;
-  r.input_title = title;
-  r.normalized_title = NormalizeScript(title);
-  r.keyword_text = TruncateUtf8Chars(r.normalized_title, max_len);
-  r.keyword_length = CountUtf8Chars(r.keyword_text);
-  return r;
+  ExtractionResult result;
+  result.input_title = title;
+  result.normalized_title = NormalizeScript(title);
+  result.segments = SegmentTitle(result.normalized_title);
+  result.keyword_text = TruncateUtf8Chars(result.normalized_title, max_len);
+  result.keyword_length = CountUtf8Chars(result.keyword_text);
+  return result;
 }
-ExtractionResult Extract(JiebaKeywordModel*, const std::string& title, std::size_t max_len) {
-  return PrepareExtraction(title, max_len);
+
+ExtractionResult Extract(JiebaKeywordModel* model, const std::string& title, std::size_t max_len) {
+  ExtractionResult result = PrepareExtraction(title, max_len);
+  if (!IsModelReady(model)) return result;
+  result.ranked = RankCandidates(*model, result.normalized_title, result.segments);
+  if (model->rank_mode == RankMode::Embedding) {
+    result.keyword_text = JoinRankedTexts(RankedTexts(result.ranked), result.normalized_title, max_len);
+    result.keyword_length = CountUtf8Chars(result.keyword_text);
+  } else {
+    JoinRankedSpans(result, result.ranked, max_len);
+  }
+  return result;
 }
-std::string JoinRankedTexts(const std::vector<std::string>&, const std::string& t, std::size_t n) {
-  return TruncateUtf8Chars(t, n);
-}
-void JoinRankedSpans(ExtractionResult&, const std::vector<RankedCandidate>&, std::size_t) {}
+
 }  // namespace quirvel

@@ -1,10 +1,146 @@
-// Placeholder until segmentation lands.
 #include "keywords/segmentation.h"
 
+#include <memory>
+#include <mutex>
+
+#include <cppjieba/Jieba.hpp>
+
+#include "host/resources.h"
+#include "host/utf8.h"
+#include "keywords/jieba_dictionary.h"
+
 namespace quirvel {
-void AddSegment(std::vector<Segment>& list, const std::string& text, std::uint64_t offset) {
-  if (!text.empty()) list.push_back({text, offset});
+namespace {
+
+// Built once, on the first Han run, and only read afterwards.
+std::unique_ptr<cppjieba::Jieba>& SharedJieba() {
+  static std::unique_ptr<cppjieba::Jieba> jieba;
+  return jieba;
 }
-void EnsureJieba() {}
-std::vector<Segment> SegmentTitle(const std::string&) { return {}; }
+
+std::once_flag& JiebaOnce() {
+  static std::once_flag once;
+  return once;
+}
+
+// Throws before the constructor sees a directory it would abort on. Because
+// std::call_once does not mark a throwing call as done, a later title tries
+// again.
+void BuildSharedJieba() {
+  const std::string dir = ResolveJiebaDictDir();
+  const std::string library_dir = ToLibraryPath(dir);
+  CheckJiebaDictionary(dir, library_dir);
+  SharedJieba() = std::make_unique<cppjieba::Jieba>(
+      JoinPath(library_dir, kJiebaMainDictFile), JoinPath(library_dir, kJiebaHmmModelFile),
+      JoinPath(library_dir, kJiebaUserDictFile), JoinPath(library_dir, kJiebaIdfFile),
+      JoinPath(library_dir, kJiebaStopWordsFile));
+  MarkJiebaLoaded();
+}
+
+bool IsAsciiAlnum(unsigned char byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
+}
+
+// Unlike the model bytes of the candidates, "*" belongs to a word here.
+bool IsSegmentationWordByte(unsigned char byte) {
+  return IsAsciiAlnum(byte) || byte == '*' || byte == '+' || byte == '-' || byte == '.' || byte == '/' ||
+         byte == '_';
+}
+
+bool IsHanCodePoint(char32_t cp) {
+  return (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+         (cp >= 0x20000 && cp <= 0x2A6DF) || (cp >= 0x2A700 && cp <= 0x2B81F) || (cp >= 0x2B820 && cp <= 0x2CEAF);
+}
+
+bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Strict decoding: continuation bytes are checked and overlong forms refused,
+// so the run handed to Jieba is always valid UTF-8.
+bool DecodesToHan(const std::string& text, std::size_t pos, std::size_t length) {
+  static constexpr char32_t kLeadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
+  static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (length < 2 || pos + length > text.size()) return false;
+  char32_t cp = static_cast<unsigned char>(text[pos]) & kLeadMask[length];
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(text[pos + i]);
+    if (!IsContinuationByte(byte)) return false;
+    cp = (cp << 6) | (byte & 0x3F);
+  }
+  return cp >= kMinimum[length] && IsHanCodePoint(cp);
+}
+
+// End of the Han run that starts at `start` (== start when there is none).
+std::size_t HanRunEnd(const std::string& title, std::size_t start) {
+  std::size_t pos = start;
+  while (pos < title.size() && static_cast<unsigned char>(title[pos]) >= 0x80) {
+    const std::size_t length = Utf8CharLengthAt(title, pos);
+    if (!DecodesToHan(title, pos, length)) break;
+    pos += length;
+  }
+  return pos;
+}
+
+std::size_t AsciiWordEnd(const std::string& title, std::size_t start) {
+  std::size_t pos = start;
+  while (pos < title.size() && IsSegmentationWordByte(static_cast<unsigned char>(title[pos]))) ++pos;
+  return pos;
+}
+
+std::vector<std::string> CutHanRun(const std::string& run) {
+  EnsureJieba();
+  std::vector<std::string> words;
+  SharedJieba()->Cut(run, words, true);
+  return words;
+}
+
+// Each word is looked for from where the previous one was found, so that a
+// repeated word gets the offset of its own occurrence.
+void AddHanRun(const std::string& title, std::size_t start, std::size_t end, std::vector<Segment>& segments) {
+  const std::string run = title.substr(start, end - start);
+  const std::size_t count_before = segments.size();
+  std::size_t search_from = 0;
+  for (const std::string& word : CutHanRun(run)) {
+    if (word.empty()) continue;
+    std::size_t pos = run.find(word, search_from);
+    if (pos == std::string::npos) pos = run.find(word);
+    AddSegment(segments, word, pos == std::string::npos ? start : start + pos);
+    if (pos != std::string::npos) search_from = pos + word.size();
+  }
+  if (segments.size() == count_before) AddSegment(segments, run, start);
+}
+
+// Adds what starts at `pos` and returns where the next piece starts. Bytes
+// that start no piece (blanks, punctuation, non-Han characters, invalid UTF-8)
+// are stepped over one at a time: they only separate segments.
+std::size_t SegmentAt(const std::string& title, std::size_t pos, std::vector<Segment>& segments) {
+  const auto byte = static_cast<unsigned char>(title[pos]);
+  std::size_t end = pos;
+  if (byte < 0x80) {
+    end = IsSegmentationWordByte(byte) ? AsciiWordEnd(title, pos) : pos;
+    if (end > pos) AddSegment(segments, title.substr(pos, end - pos), pos);
+  } else {
+    end = HanRunEnd(title, pos);
+    if (end > pos) AddHanRun(title, pos, end, segments);
+  }
+  return end > pos ? end : pos + 1;
+}
+
+}  // namespace
+
+void AddSegment(std::vector<Segment>& list, const std::string& text, std::uint64_t offset) {
+  if (text.empty()) return;
+  for (const Segment& segment : list) {
+    if (segment.text == text) return;
+  }
+  list.push_back({text, offset});
+}
+
+void EnsureJieba() { std::call_once(JiebaOnce(), BuildSharedJieba); }
+
+std::vector<Segment> SegmentTitle(const std::string& title) {
+  std::vector<Segment> segments;
+  for (std::size_t pos = 0; pos < title.size();) pos = SegmentAt(title, pos, segments);
+  return segments;
+}
+
 }  // namespace quirvel
