@@ -42,9 +42,14 @@ void SetHostOpenccResourceDir(const std::string& dir);
 
 std::vector<std::string> OpenccConfigCandidates();
 std::string ResolveJiebaDictDir();
+// The same searches with the executable's directory given (tests use a temporary one).
+std::vector<std::string> OpenccConfigCandidates(const std::string& exe_dir);
+std::vector<std::string> JiebaDictCandidates(const std::string& exe_dir);
+std::string ResolveJiebaDictDir(const std::string& exe_dir);
 
 // Resolves, stages and validates the resource locations at start-up.
 // Throws std::runtime_error with the user-facing message.
 void ResolveServicePaths(const ServiceOptions& options);
+void ResolveServicePaths(const ServiceOptions& options, const std::string& exe_dir);
 
 }  // namespace quirvel

@@ -1,0 +1,27 @@
+// Process entry of the worker: adapts the platform's arguments and streams and
+// hands over to RunWorker.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "host/platform.h"
+#include "host/request_loop.h"
+#include "host/resources.h"
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(quirvel::WideToUtf8(argv[i]));
+  quirvel::platform::ReportBrokenPipeAsWriteError();
+  return quirvel::RunWorker(args, std::cin, std::cout, std::cerr);
+}
+#else
+int main(int argc, char** argv) {
+  // Arguments go through the same strict decoding as on Windows: one that is
+  // not valid UTF-8 becomes the empty string.
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(quirvel::WideToUtf8(quirvel::Utf8ToWide(argv[i])));
+  quirvel::platform::ReportBrokenPipeAsWriteError();
+  return quirvel::RunWorker(args, std::cin, std::cout, std::cerr);
+}
+#endif
