@@ -1,0 +1,43 @@
+// The benchmark driver's command line.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace quirvel::bench {
+
+struct DriverOptions {
+  std::string worker;
+  std::string model;
+  std::string tokenizer;
+  std::vector<std::string> worker_args;
+  // A titles file, or a folder whose *.txt files are all read. Empty: the
+  // driver's own short list.
+  std::string titles;
+  bool titles_required = false;
+  size_t requests = 1000;
+  int max_len = 24;
+  // The candidate cache settings to run, in order.
+  std::vector<bool> cache_modes = {false, true};
+  // Resident memory is sampled every this many requests; 0 samples only at
+  // the start and the end.
+  size_t metrics_every = 0;
+  // Requests before which memory growth is not judged.
+  size_t warm_up = 0;
+  // When >= 0: the run fails if memory with the cache off grows by more than
+  // this fraction over the second half after warm-up.
+  double max_late_growth = -1;
+  std::string json_path;
+  std::string svg_path;
+  std::string rss_csv_path;
+  std::string rss_svg_path;
+  bool help = false;
+};
+
+// Parses the arguments after the program name, starting from the given
+// defaults. Throws std::invalid_argument with a message for the user.
+DriverOptions ParseDriverOptions(const std::vector<std::string>& args, DriverOptions defaults);
+std::string DriverUsage();
+
+}  // namespace quirvel::bench

@@ -1,0 +1,51 @@
+// One measured run of the worker: start it, wait for "ready", send extract
+// requests one at a time, shut it down.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bench/driver/latency_stats.h"
+
+namespace quirvel::bench {
+
+struct RunPlan {
+  // Worker executable first, then its arguments.
+  std::vector<std::string> command;
+  std::vector<std::string> titles;
+  size_t requests = 0;
+  int max_len = 24;
+  size_t metrics_every = 0;
+  // Progress lines on standard error every this many requests; 0 for none.
+  size_t progress_every = 0;
+};
+
+struct RunResult {
+  bool candidate_cache = false;
+  double ready_ms = 0;
+  double first_extract_ms = 0;
+  // Latencies of every extract after the first.
+  std::vector<double> steady_ms;
+  double steady_seconds = 0;
+  size_t error_replies = 0;
+  std::string first_error;
+  long start_rss_kib = 0;
+  long end_rss_kib = 0;
+  long peak_rss_kib = 0;
+  std::vector<RssSample> rss;
+  uint64_t cache_hits = 0;
+  uint64_t cache_misses = 0;
+  uint64_t cache_size = 0;
+  int exit_code = -1;
+};
+
+// Throws std::runtime_error when the worker does not become ready, crashes,
+// stops answering, or answers out of order.
+RunResult RunWorker(const RunPlan& plan);
+
+// The request line the driver sends for one title (no newline).
+std::string ExtractRequest(const std::string& id, const std::string& title, int max_len);
+
+}  // namespace quirvel::bench
