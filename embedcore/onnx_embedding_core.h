@@ -1,0 +1,56 @@
+// Runs a sentence-embedding model with ONNX Runtime: loads the tokenizer and the
+// model, picks the output that fits the profile, and turns a batch of texts into
+// one (optionally L2-normalised) row per text with a single model run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "embedcore/profiles.h"
+#include "embedcore/token_batch.h"
+
+namespace quirvel {
+
+struct CoreOptions {
+  std::uint32_t profile = kProfileAuto;
+  OutputMode output_mode = OutputMode::Auto;  // Auto = the profile's default
+  std::int32_t expected_dimension = 0;        // < 1 = the profile's default
+  bool normalize = true;
+  std::int32_t intra_op_threads = 0;
+  std::int32_t inter_op_threads = 0;
+};
+
+namespace detail {
+struct CoreState;
+}
+
+class OnnxEmbeddingCore {
+ public:
+  OnnxEmbeddingCore();
+  ~OnnxEmbeddingCore();
+  OnnxEmbeddingCore(const OnnxEmbeddingCore&) = delete;
+  OnnxEmbeddingCore& operator=(const OnnxEmbeddingCore&) = delete;
+
+  // Failures end up in last_error(); only a failure to create the ONNX Runtime
+  // environment or session options is thrown.
+  void initialize(const std::string& model_path, const std::string& tokenizer_path, const CoreOptions& options);
+
+  bool is_ready() const;
+  std::int32_t dimension() const;
+  std::string last_error() const;
+
+  // One row per text on success; fewer rows on failure. Never throws.
+  std::vector<std::vector<float>> embed(const std::vector<std::string>& texts, std::int32_t max_length);
+
+  // What initialisation selected, for diagnostics and tests.
+  OutputKind output_kind() const;
+  std::string output_name() const;
+  OutputMode output_mode() const;
+
+ private:
+  std::unique_ptr<detail::CoreState> state_;
+};
+
+}  // namespace quirvel

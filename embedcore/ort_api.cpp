@@ -1,0 +1,250 @@
+#include "embedcore/ort_api.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace quirvel::ort {
+namespace {
+
+using AnySlot = void (*)();
+
+// The library's table is an array of function pointers; version 14 keeps every
+// slot the worker uses at a fixed index (the table only ever grows at its end).
+template <typename Fn>
+void Bind(Fn& target, const OrtApi* table, std::size_t slot) {
+  const auto* slots = reinterpret_cast<const AnySlot*>(table);
+  target = reinterpret_cast<Fn>(slots[slot]);
+}
+
+Functions LoadFunctions(const OrtApi* t) {
+  Functions f{};
+  Bind(f.GetErrorCode, t, 1);
+  Bind(f.GetErrorMessage, t, 2);
+  Bind(f.CreateEnv, t, 3);
+  Bind(f.CreateSession, t, 7);
+  Bind(f.Run, t, 9);
+  Bind(f.CreateSessionOptions, t, 10);
+  Bind(f.SetSessionExecutionMode, t, 13);
+  Bind(f.SetSessionGraphOptimizationLevel, t, 23);
+  Bind(f.SetIntraOpNumThreads, t, 24);
+  Bind(f.SetInterOpNumThreads, t, 25);
+  Bind(f.SessionGetInputCount, t, 30);
+  Bind(f.SessionGetOutputCount, t, 31);
+  Bind(f.SessionGetOutputTypeInfo, t, 34);
+  Bind(f.SessionGetInputName, t, 36);
+  Bind(f.SessionGetOutputName, t, 37);
+  Bind(f.CreateTensorWithDataAsOrtValue, t, 49);
+  Bind(f.GetTensorMutableData, t, 51);
+  Bind(f.CastTypeInfoToTensorInfo, t, 55);
+  Bind(f.GetTensorElementType, t, 60);
+  Bind(f.GetDimensionsCount, t, 61);
+  Bind(f.GetDimensions, t, 62);
+  Bind(f.GetTensorTypeAndShape, t, 65);
+  Bind(f.CreateCpuMemoryInfo, t, 69);
+  Bind(f.AllocatorFree, t, 76);
+  Bind(f.GetAllocatorWithDefaultOptions, t, 78);
+  Bind(f.ReleaseEnv, t, 92);
+  Bind(f.ReleaseStatus, t, 93);
+  Bind(f.ReleaseMemoryInfo, t, 94);
+  Bind(f.ReleaseSession, t, 95);
+  Bind(f.ReleaseValue, t, 96);
+  Bind(f.ReleaseTypeInfo, t, 98);
+  Bind(f.ReleaseTensorTypeAndShapeInfo, t, 99);
+  Bind(f.ReleaseSessionOptions, t, 100);
+  Bind(f.SetLanguageProjection, t, 145);
+  return f;
+}
+
+const Functions& LoadOnce() {
+  const OrtApiBase* base = OrtGetApiBase();
+  const OrtApi* table = base ? base->GetApi(kApiVersion) : nullptr;
+  if (table == nullptr) throw std::runtime_error("ONNX Runtime does not serve API version 14");
+  static const Functions functions = LoadFunctions(table);
+  return functions;
+}
+
+// Continuation bytes a lead byte announces (0 = not a lead byte) and the smallest
+// code point that length may encode, so overlong forms are refused.
+std::size_t ContinuationCount(unsigned char lead, std::uint32_t& min_value) {
+  std::size_t extra = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) extra = 1, min_value = 0x80;
+  if (lead >= 0xE0 && lead <= 0xEF) extra = 2, min_value = 0x800;
+  if (lead >= 0xF0 && lead <= 0xF4) extra = 3, min_value = 0x10000;
+  return extra;
+}
+
+#ifdef _WIN32
+std::wstring Utf8ToWidePath(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int size = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (units <= 0) throw std::runtime_error("invalid UTF-8 path");
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), units);
+  return wide;
+}
+#endif
+
+}  // namespace
+
+const Functions& Api() {
+  static const Functions& functions = LoadOnce();
+  return functions;
+}
+
+std::string VersionString() {
+  const OrtApiBase* base = OrtGetApiBase();
+  const char* text = base ? base->GetVersionString() : nullptr;
+  return text ? text : "";
+}
+
+void Check(OrtStatus* status) {
+  if (status == nullptr) return;
+  const Functions& api = Api();
+  const char* text = api.GetErrorMessage(status);
+  std::string message = text ? text : "";
+  const OrtErrorCode code = api.GetErrorCode(status);
+  api.ReleaseStatus(status);
+  throw OrtError(message, code);
+}
+
+void AllocatorString::operator()(char* p) const {
+  if (p == nullptr || allocator == nullptr) return;
+  OrtStatus* status = Api().AllocatorFree(allocator, p);
+  if (status != nullptr) Api().ReleaseStatus(status);  // nothing sensible to do in a deleter
+}
+
+Env CreateEnv(OrtLoggingLevel level, const char* log_id) {
+  OrtEnv* env = nullptr;
+  Check(Api().CreateEnv(level, log_id, &env));
+  return Env(env);
+}
+
+SessionOptions CreateSessionOptions() {
+  OrtSessionOptions* options = nullptr;
+  Check(Api().CreateSessionOptions(&options));
+  return SessionOptions(options);
+}
+
+bool IsValidUtf8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    std::uint32_t min_value = 0;
+    const std::size_t extra = ContinuationCount(lead, min_value);
+    if (extra == 0 || extra >= text.size() - i) return false;
+    std::uint32_t code = lead & (0x3F >> extra);
+    for (std::size_t k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (code < min_value || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+Session CreateSession(const OrtEnv* env, const std::string& utf8_path, const OrtSessionOptions* options) {
+  if (!IsValidUtf8(utf8_path)) throw std::runtime_error("invalid UTF-8 path");
+  OrtSession* session = nullptr;
+#ifdef _WIN32
+  const std::wstring wide = Utf8ToWidePath(utf8_path);
+  Check(Api().CreateSession(env, wide.c_str(), options, &session));
+#else
+  Check(Api().CreateSession(env, utf8_path.c_str(), options, &session));
+#endif
+  return Session(session);
+}
+
+OrtAllocator* DefaultAllocator() {
+  OrtAllocator* allocator = nullptr;
+  Check(Api().GetAllocatorWithDefaultOptions(&allocator));
+  return allocator;
+}
+
+OwnedName InputName(const OrtSession* session, std::size_t index, OrtAllocator* allocator) {
+  char* name = nullptr;
+  Check(Api().SessionGetInputName(session, index, allocator, &name));
+  return OwnedName(name, AllocatorString{allocator});
+}
+
+OwnedName OutputName(const OrtSession* session, std::size_t index, OrtAllocator* allocator) {
+  char* name = nullptr;
+  Check(Api().SessionGetOutputName(session, index, allocator, &name));
+  return OwnedName(name, AllocatorString{allocator});
+}
+
+std::size_t InputCount(const OrtSession* session) {
+  std::size_t count = 0;
+  Check(Api().SessionGetInputCount(session, &count));
+  return count;
+}
+
+std::size_t OutputCount(const OrtSession* session) {
+  std::size_t count = 0;
+  Check(Api().SessionGetOutputCount(session, &count));
+  return count;
+}
+
+TensorShape DescribeTensor(const OrtTensorTypeAndShapeInfo* info) {
+  TensorShape shape;
+  Check(Api().GetTensorElementType(info, &shape.element_type));
+  std::size_t rank = 0;
+  Check(Api().GetDimensionsCount(info, &rank));
+  shape.dims.resize(rank);
+  if (rank > 0) Check(Api().GetDimensions(info, shape.dims.data(), rank));
+  return shape;
+}
+
+TensorShape OutputShape(const OrtSession* session, std::size_t index) {
+  OrtTypeInfo* raw = nullptr;
+  Check(Api().SessionGetOutputTypeInfo(session, index, &raw));
+  TypeInfo type_info(raw);
+  const OrtTensorTypeAndShapeInfo* tensor_info = nullptr;  // belongs to type_info
+  Check(Api().CastTypeInfoToTensorInfo(type_info.get(), &tensor_info));
+  if (tensor_info == nullptr) return TensorShape{};  // not a tensor: no rank
+  return DescribeTensor(tensor_info);
+}
+
+TensorShape ValueShape(const OrtValue* value) {
+  OrtTensorTypeAndShapeInfo* raw = nullptr;
+  Check(Api().GetTensorTypeAndShape(value, &raw));
+  TensorInfo info(raw);
+  return DescribeTensor(info.get());
+}
+
+std::string TensorTypeName(ONNXTensorElementDataType type) {
+  static const char* const kNames[] = {"undefined", "float",  "uint8",      "int8",       "uint16",  "int16",
+                                       "int32",     "int64",  "string",     "bool",       "float16", "double",
+                                       "uint32",    "uint64", "complex64",  "complex128", "bfloat16"};
+  const auto index = static_cast<std::size_t>(type);
+  if (index < sizeof(kNames) / sizeof(kNames[0])) return std::string("tensor(") + kNames[index] + ")";
+  return "tensor(type " + std::to_string(static_cast<int>(type)) + ")";
+}
+
+MemoryInfo CreateCpuMemoryInfo() {
+  OrtMemoryInfo* info = nullptr;
+  Check(Api().CreateCpuMemoryInfo(OrtArenaAllocator, OrtMemTypeDefault, &info));
+  return MemoryInfo(info);
+}
+
+Value WrapInt64Tensor(const OrtMemoryInfo* info, std::int64_t* data, std::size_t count,
+                      const std::int64_t* shape, std::size_t rank) {
+  OrtValue* value = nullptr;
+  Check(Api().CreateTensorWithDataAsOrtValue(info, data, count * sizeof(std::int64_t), shape, rank,
+                                             ONNX_TENSOR_ELEMENT_DATA_TYPE_INT64, &value));
+  return Value(value);
+}
+
+float* FloatData(OrtValue* value) {
+  void* data = nullptr;
+  Check(Api().GetTensorMutableData(value, &data));
+  return static_cast<float*>(data);
+}
+
+}  // namespace quirvel::ort

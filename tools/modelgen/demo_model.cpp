@@ -1,0 +1,138 @@
+#include "tools/modelgen/demo_model.h"
+
+#include <fstream>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "tools/modelgen/graph_builder.h"
+
+namespace quirvel::modelgen {
+namespace {
+
+constexpr std::int64_t kFirstOrdinaryId = 104;  // after [PAD], [unusedN], [UNK], [CLS], [SEP], [MASK]
+
+std::size_t CharLength(unsigned char lead) {
+  if (lead >= 0xF0 && lead <= 0xF7) return 4;
+  if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
+
+std::vector<std::string> SpecialTokens() {
+  std::vector<std::string> tokens = {"[PAD]"};
+  for (int i = 1; i < 100; ++i) tokens.push_back("[unused" + std::to_string(i) + "]");
+  for (const char* token : {"[UNK]", "[CLS]", "[SEP]", "[MASK]"}) tokens.push_back(token);
+  return tokens;
+}
+
+// The tokenizer lower-cases ASCII, so only lower-case letters are needed.
+void AddAscii(std::vector<std::string>& tokens) {
+  for (char c = 0x21; c < 0x7F; ++c) {
+    if (c < 'A' || c > 'Z') tokens.emplace_back(1, c);
+  }
+  for (char c = '0'; c <= 'z'; ++c) {
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z')) tokens.push_back(std::string("##") + c);
+  }
+}
+
+void AddDictionaryCharacters(const std::string& path, std::vector<std::string>& tokens) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read Jieba dictionary: " + path);
+  std::unordered_set<std::string> seen;
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::string word = line.substr(0, line.find(' '));
+    for (std::size_t i = 0; i < word.size();) {
+      const std::size_t length = std::min(CharLength(static_cast<unsigned char>(word[i])), word.size() - i);
+      std::string character = word.substr(i, length);
+      i += length;
+      if (length > 1 && seen.insert(character).second) tokens.push_back(std::move(character));
+    }
+  }
+}
+
+std::uint64_t Mix(std::uint64_t x) {  // splitmix64 finaliser
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+std::uint64_t HashText(const std::string& text) {
+  std::uint64_t hash = 0xCBF29CE484222325ull;  // FNV-1a
+  for (unsigned char c : text) hash = (hash ^ c) * 0x100000001B3ull;
+  return hash;
+}
+
+// A continuation piece shares its letter's vector, so "##a" and "a" agree.
+std::string BaseText(const std::string& token) { return token.rfind("##", 0) == 0 ? token.substr(2) : token; }
+
+std::vector<float> EmbeddingTable(const std::vector<std::string>& vocab, std::int64_t width) {
+  std::vector<float> table(vocab.size() * static_cast<std::size_t>(width), 0.0f);
+  for (std::size_t id = kFirstOrdinaryId; id < vocab.size(); ++id) {
+    const std::uint64_t seed = HashText(BaseText(vocab[id]));
+    for (std::int64_t h = 0; h < width; ++h) {
+      const std::uint64_t bits = Mix(seed ^ Mix(static_cast<std::uint64_t>(h)));
+      table[id * static_cast<std::size_t>(width) + static_cast<std::size_t>(h)] =
+          static_cast<float>(bits >> 40) / static_cast<float>(1ull << 23) - 1.0f;
+    }
+  }
+  return table;
+}
+
+void WriteVocabulary(const std::vector<std::string>& vocab, const std::string& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  for (const std::string& token : vocab) out << token << '\n';
+  if (!out) throw std::runtime_error("cannot write vocabulary: " + path);
+}
+
+void SetKeepDims(GraphBuilder& b, bool keep) {
+  onnx::AttributeProto* attribute = b.LastNode().add_attribute();
+  attribute->set_name("keepdims");
+  attribute->set_type(onnx::AttributeProto_AttributeType_INT);
+  attribute->set_i(keep ? 1 : 0);
+}
+
+std::string CastToFloat(GraphBuilder& b, const std::string& input) {
+  const std::string out = b.Node("Cast", {input});
+  SetIntAttribute(b.LastNode(), "to", onnx::TensorProto_DataType_FLOAT);
+  return out;
+}
+
+void BuildGraph(GraphBuilder& b, const std::vector<float>& table, std::int64_t vocab_size, std::int64_t width) {
+  const std::vector<Dim> input_shape = {Symbolic("batch"), Symbolic("seq")};
+  b.AddInput("input_ids", onnx::TensorProto_DataType_INT64, input_shape);
+  b.AddInput("attention_mask", onnx::TensorProto_DataType_INT64, input_shape);
+  const std::string axis1 = b.Int64Constant({1});
+  const std::string axis2 = b.Int64Constant({2});
+  const std::string vectors = b.Node("Gather", {b.FloatConstant(table, {vocab_size, width}), "input_ids"});
+  const std::string mask = CastToFloat(b, "attention_mask");
+  const std::string masked = b.Node("Mul", {vectors, b.Node("Unsqueeze", {mask, axis2})});
+  const std::string sum = b.Node("ReduceSum", {masked, axis1});
+  SetKeepDims(b, false);
+  const std::string count = b.Node("ReduceSum", {mask, axis1});
+  SetKeepDims(b, true);
+  b.Node("Div", {sum, count}, "sentence_embedding");
+  b.AddOutput("sentence_embedding", onnx::TensorProto_DataType_FLOAT, {Symbolic("batch"), Fixed(width)});
+}
+
+}  // namespace
+
+std::vector<std::string> DemoVocabulary(const std::string& jieba_dict_file) {
+  std::vector<std::string> tokens = SpecialTokens();
+  AddAscii(tokens);
+  AddDictionaryCharacters(jieba_dict_file, tokens);
+  return tokens;
+}
+
+void WriteDemoModel(const DemoSpec& spec) {
+  if (spec.jieba_dict_dir.empty()) throw std::runtime_error("--jieba-dict is required");
+  if (spec.width < 1) throw std::runtime_error("width must be at least 1");
+  const std::vector<std::string> vocab = DemoVocabulary(spec.jieba_dict_dir + "/jieba.dict.utf8");
+  GraphBuilder builder;
+  BuildGraph(builder, EmbeddingTable(vocab, spec.width), static_cast<std::int64_t>(vocab.size()), spec.width);
+  builder.Save(spec.out_dir + "/model.onnx");
+  WriteVocabulary(vocab, spec.out_dir + "/vocab.txt");
+}
+
+}  // namespace quirvel::modelgen

@@ -1,0 +1,100 @@
+#include "tools/modelgen/graph_builder.h"
+
+#include <fstream>
+#include <stdexcept>
+
+namespace quirvel::modelgen {
+namespace {
+
+constexpr std::int64_t kIrVersion = 8;
+constexpr std::int64_t kOpsetVersion = 13;
+
+void SetShape(onnx::ValueInfoProto& info, std::int32_t elem_type, const std::vector<Dim>& shape) {
+  onnx::TypeProto_Tensor* tensor = info.mutable_type()->mutable_tensor_type();
+  tensor->set_elem_type(elem_type);
+  onnx::TensorShapeProto* dims = tensor->mutable_shape();
+  for (const Dim& dim : shape) {
+    onnx::TensorShapeProto_Dimension* entry = dims->add_dim();
+    if (dim.symbol.empty()) {
+      entry->set_dim_value(dim.size);
+    } else {
+      entry->set_dim_param(dim.symbol);
+    }
+  }
+}
+
+}  // namespace
+
+Dim Fixed(std::int64_t size) { return Dim{size, ""}; }
+Dim Symbolic(const std::string& name) { return Dim{0, name}; }
+
+GraphBuilder::GraphBuilder() : graph_(model_.mutable_graph()) {
+  model_.set_ir_version(kIrVersion);
+  model_.set_producer_name("quirvel-modelgen");
+  onnx::OperatorSetIdProto* opset = model_.add_opset_import();
+  opset->set_domain("");
+  opset->set_version(kOpsetVersion);
+  graph_->set_name("quirvel_test_model");
+}
+
+void GraphBuilder::AddInput(const std::string& name, std::int32_t elem_type, const std::vector<Dim>& shape) {
+  onnx::ValueInfoProto* info = graph_->add_input();
+  info->set_name(name);
+  SetShape(*info, elem_type, shape);
+}
+
+void GraphBuilder::AddOutput(const std::string& name, std::int32_t elem_type, const std::vector<Dim>& shape) {
+  onnx::ValueInfoProto* info = graph_->add_output();
+  info->set_name(name);
+  SetShape(*info, elem_type, shape);
+}
+
+std::string GraphBuilder::Int64Constant(const std::vector<std::int64_t>& values) {
+  onnx::TensorProto* tensor = graph_->add_initializer();
+  const std::string name = Fresh("const_i64");
+  tensor->set_name(name);
+  tensor->set_data_type(onnx::TensorProto_DataType_INT64);
+  tensor->add_dims(static_cast<std::int64_t>(values.size()));
+  for (std::int64_t value : values) tensor->add_int64_data(value);
+  return name;
+}
+
+std::string GraphBuilder::FloatConstant(const std::vector<float>& values, const std::vector<std::int64_t>& shape) {
+  onnx::TensorProto* tensor = graph_->add_initializer();
+  const std::string name = Fresh("const_f32");
+  tensor->set_name(name);
+  tensor->set_data_type(onnx::TensorProto_DataType_FLOAT);
+  for (std::int64_t dim : shape) tensor->add_dims(dim);
+  // Raw little-endian bytes keep large tables compact in the file.
+  tensor->set_raw_data(std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float)));
+  return name;
+}
+
+std::string GraphBuilder::Node(const std::string& op, const std::vector<std::string>& inputs,
+                               const std::string& output) {
+  onnx::NodeProto* node = graph_->add_node();
+  node->set_op_type(op);
+  node->set_name(Fresh(op));
+  for (const std::string& input : inputs) node->add_input(input);
+  const std::string result = output.empty() ? Fresh(op + "_out") : output;
+  node->add_output(result);
+  return result;
+}
+
+onnx::NodeProto& GraphBuilder::LastNode() { return *graph_->mutable_node(graph_->node_size() - 1); }
+
+void GraphBuilder::Save(const std::string& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out || !model_.SerializeToOstream(&out)) throw std::runtime_error("cannot write model: " + path);
+}
+
+std::string GraphBuilder::Fresh(const std::string& stem) { return stem + "_" + std::to_string(counter_++); }
+
+void SetIntAttribute(onnx::NodeProto& node, const std::string& name, std::int64_t value) {
+  onnx::AttributeProto* attribute = node.add_attribute();
+  attribute->set_name(name);
+  attribute->set_type(onnx::AttributeProto_AttributeType_INT);
+  attribute->set_i(value);
+}
+
+}  // namespace quirvel::modelgen

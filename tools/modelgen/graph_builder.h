@@ -1,0 +1,45 @@
+// A small helper over the ONNX protobuf classes for writing test models: unique
+// node names, constants, and typed graph inputs and outputs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "onnx/onnx_pb.h"
+
+namespace quirvel::modelgen {
+
+// A declared dimension: a fixed size, or a symbolic name when `symbol` is set.
+struct Dim {
+  std::int64_t size = 0;
+  std::string symbol;
+};
+Dim Fixed(std::int64_t size);
+Dim Symbolic(const std::string& name);
+
+class GraphBuilder {
+ public:
+  GraphBuilder();
+
+  void AddInput(const std::string& name, std::int32_t elem_type, const std::vector<Dim>& shape);
+  void AddOutput(const std::string& name, std::int32_t elem_type, const std::vector<Dim>& shape);
+  std::string Int64Constant(const std::vector<std::int64_t>& values);
+  std::string FloatConstant(const std::vector<float>& values, const std::vector<std::int64_t>& shape);
+  // Adds a node and returns its single output name (or `output` when given).
+  std::string Node(const std::string& op, const std::vector<std::string>& inputs, const std::string& output = "");
+  onnx::NodeProto& LastNode();
+
+  // Writes the model; throws std::runtime_error when the file cannot be written.
+  void Save(const std::string& path);
+
+ private:
+  std::string Fresh(const std::string& stem);
+  onnx::ModelProto model_;
+  onnx::GraphProto* graph_;
+  int counter_ = 0;
+};
+
+void SetIntAttribute(onnx::NodeProto& node, const std::string& name, std::int64_t value);
+
+}  // namespace quirvel::modelgen

@@ -1,0 +1,42 @@
+// Small deterministic models whose outputs can be worked out by hand.
+//
+// Every model reads int64 "input_ids" and "attention_mask" [batch, seq], and
+// optionally "token_type_ids" and "position_ids". The token features of position t
+// are, in this order, the id, the mask, then the position id and the token type id
+// when the model has those inputs (F features). A token vector of width H holds
+// feature (h mod F) at column h, so hand-computed rows follow from the input ids.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quirvel::modelgen {
+
+// Output kinds (the graph output keeps the order given):
+//   sentence            [batch, H] masked mean of the token vectors, declared [batch, H]
+//   sentence-symbolic   the same, declared [batch, hidden] (width unknown until run)
+//   tokens              [batch, seq, H], declared [batch, seq, H]
+//   tokens-symbolic     the same, declared [batch, seq, hidden]
+//   tokens-fixed:N      the same, declared [batch, N, H]
+//   tokens-doubled      [batch, 2*seq, H]: the token vectors twice along the sequence
+//   scores              [batch]: sum of the masked ids (rank 1 fits no output mode)
+//   int64               [batch, 1] int64 sum of the ids
+//   gather-oob          [batch, H]: sum of rows of a 4-row table gathered by id;
+//                       fails at run time for any id above 3
+struct OutputSpec {
+  std::string name;
+  std::string kind;
+};
+
+struct TestModelSpec {
+  std::int64_t width = 4;
+  bool token_type_ids = false;
+  bool position_ids = false;
+  std::vector<OutputSpec> outputs;
+};
+
+// Throws std::runtime_error for an unknown kind or an unwritable path.
+void WriteTestModel(const TestModelSpec& spec, const std::string& path);
+
+}  // namespace quirvel::modelgen
