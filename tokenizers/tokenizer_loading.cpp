@@ -1,6 +1,7 @@
 // Reading tokenizer files: plain vocabulary files (one token per line) and JSON
 // tokenizer descriptions with a WordPiece, BPE or Unigram "model".
 #include <rapidjson/document.h>
+#include <rapidjson/memorystream.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -73,13 +74,16 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 // Parsed iteratively so that deeply nested input cannot exhaust the stack; the
-// pool allocator frees the tree without recursion as well.
+// pool allocator frees the tree without recursion as well. A plain memory stream
+// skips no second byte-order mark, and since the reader takes a NUL byte for the
+// end of input, a file holding one (never valid JSON) is refused up front.
 rapidjson::Document ParseDescription(const std::string& text, const std::string& path) {
   std::string_view body = text;
   if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
   rapidjson::Document document;
-  document.Parse<rapidjson::kParseIterativeFlag>(body.data(), body.size());
-  if (document.HasParseError() || !document.IsObject()) {
+  rapidjson::MemoryStream stream(body.data(), body.size());
+  document.ParseStream<rapidjson::kParseIterativeFlag, rapidjson::UTF8<>>(stream);
+  if (body.find('\0') != std::string_view::npos || document.HasParseError() || !document.IsObject()) {
     Fail("failed to parse GTE tokenizer json: ", path);
   }
   return document;
@@ -178,6 +182,18 @@ void ReadUnigramModel(const rapidjson::Value& model, const std::string& path, To
   }
 }
 
+// Older descriptions name no "type" (the real bert-base-chinese tokenizer.json
+// among them); refusing them would refuse the default model's own tokenizer. An
+// untyped object vocabulary is BPE when merges come with it, WordPiece otherwise;
+// an untyped array vocabulary stays Unigram.
+std::string ModelType(const rapidjson::Value& model) {
+  const auto* type = FindMember(model, "type");
+  if (type != nullptr && type->IsString()) return StringOf(*type);
+  if (!model["vocab"].IsObject()) return std::string();
+  const auto* merges = FindMember(model, "merges");
+  return merges != nullptr && merges->IsArray() ? "BPE" : "WordPiece";
+}
+
 void LoadJsonDescription(const std::string& path, TokenizerData& data) {
   const std::string text = ReadWholeFile(path);
   const rapidjson::Document document = ParseDescription(text, path);
@@ -185,8 +201,7 @@ void LoadJsonDescription(const std::string& path, TokenizerData& data) {
   if (model == nullptr || !model->IsObject() || FindMember(*model, "vocab") == nullptr) {
     Fail("unsupported GTE tokenizer json vocab: ", path);
   }
-  const auto* type = FindMember(*model, "type");
-  const std::string kind = type != nullptr && type->IsString() ? StringOf(*type) : std::string();
+  const std::string kind = ModelType(*model);
   if (kind == "WordPiece") {
     ReadWordPieceModel(*model, path, data);
   } else if (kind == "BPE") {
