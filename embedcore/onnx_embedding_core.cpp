@@ -267,7 +267,8 @@ void ReadTokenRows(CoreState& s, const PaddedBatch& batch, const std::vector<std
   const std::int64_t hidden = dims[2];
   s.dimension = static_cast<std::int32_t>(hidden);
   for (std::int64_t b = 0; b < batch.batch; ++b) {
-    const TokenRows text{data + b * tokens * hidden, tokens, hidden, batch.attention_mask.data() + b * batch.length};
+    const TokenRows text{data + b * tokens * hidden, tokens, hidden, batch.attention_mask.data() + b * batch.length,
+                         batch.length};
     FinishRow(s, PoolTokens(s.kind, text), rows);
   }
 }

@@ -18,7 +18,7 @@ std::vector<float> CopyToken(const TokenRows& rows, std::int64_t position) {
 }
 
 std::int64_t LastAttendedPosition(const TokenRows& rows) {
-  const std::int64_t ones = std::count(rows.mask, rows.mask + rows.tokens, std::int64_t{1});
+  const std::int64_t ones = std::count(rows.mask, rows.mask + rows.mask_length, std::int64_t{1});
   const std::int64_t position = ones > 0 ? ones - 1 : 0;
   return std::min(position, rows.tokens - 1);
 }
@@ -26,7 +26,8 @@ std::int64_t LastAttendedPosition(const TokenRows& rows) {
 std::vector<float> MaskedMean(const TokenRows& rows) {
   std::vector<float> sum(static_cast<std::size_t>(rows.hidden), 0.0f);
   std::int64_t attended = 0;
-  for (std::int64_t t = 0; t < rows.tokens; ++t) {
+  const std::int64_t positions = std::min(rows.tokens, rows.mask_length);
+  for (std::int64_t t = 0; t < positions; ++t) {
     if (rows.mask[t] == 0) continue;
     ++attended;
     const float* token = rows.data + t * rows.hidden;

@@ -33,7 +33,8 @@ struct TokenRows {
   const float* data = nullptr;
   std::int64_t tokens = 0;
   std::int64_t hidden = 0;
-  const std::int64_t* mask = nullptr;  // `tokens` entries
+  const std::int64_t* mask = nullptr;
+  std::int64_t mask_length = 0;  // the padded batch length
 };
 
 // Pools one text's token vectors as MeanTokens, FirstToken or LastToken.

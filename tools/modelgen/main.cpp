@@ -14,7 +14,7 @@ constexpr const char* kUsage =
     "usage: quirvel-modelgen model <out.onnx> [--width N] [--token-type-ids] [--position-ids]\n"
     "                              --output NAME=KIND [--output NAME=KIND ...]\n"
     "       quirvel-modelgen demo <out_dir> --jieba-dict <dir> [--width N]\n"
-    "kinds: sentence, sentence-symbolic, tokens, tokens-symbolic, tokens-fixed:N, tokens-doubled,\n"
+    "kinds: sentence, sentence-symbolic, tokens, tokens-fixed:N, tokens-doubled,\n"
     "       scores, int64, gather-oob\n";
 
 std::string NextValue(const std::vector<std::string>& args, std::size_t& i) {

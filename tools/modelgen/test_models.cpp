@@ -54,12 +54,24 @@ void BuildTokenVectors(Graph& g) {
   g.mask_float = CastToFloat(b, "attention_mask");
 }
 
+// Tiles by the largest mask value (1 at run time): shape inference cannot see
+// through it, so the width stays unknown until the model runs.
+std::string HideWidth(GraphBuilder& b, const std::string& input) {
+  const std::string largest = b.Node("ReduceMax", {"attention_mask"});
+  SetIntAttribute(b.LastNode(), "keepdims", 0);
+  const std::string one = b.Node("Reshape", {largest, b.Int64Constant({1})});
+  const std::string repeats = b.Node("Concat", {b.Int64Constant({1}), one});
+  SetIntAttribute(b.LastNode(), "axis", 0);
+  return b.Node("Tile", {input, repeats});
+}
+
 void AddSentence(Graph& g, const OutputSpec& out, bool symbolic) {
   GraphBuilder& b = g.builder;
   const std::string mask3 = b.Node("Unsqueeze", {g.mask_float, g.axis2});
   const std::string sum = ReduceSum(b, b.Node("Mul", {g.tokens, mask3}), g.axis1, false);
   const std::string count = ReduceSum(b, g.mask_float, g.axis1, true);
-  b.Node("Div", {sum, count}, out.name);
+  const std::string mean = b.Node("Div", {sum, count}, symbolic ? "" : out.name);
+  if (symbolic) b.Node("Identity", {HideWidth(b, mean)}, out.name);
   b.AddOutput(out.name, kFloat, {Symbolic("batch"), symbolic ? Symbolic("hidden") : Fixed(g.spec.width)});
 }
 
@@ -106,7 +118,6 @@ void AddOutput(Graph& g, const OutputSpec& out) {
   if (out.kind == "sentence") return AddSentence(g, out, false);
   if (out.kind == "sentence-symbolic") return AddSentence(g, out, true);
   if (out.kind == "tokens") return AddTokens(g, out, Symbolic("seq"), width);
-  if (out.kind == "tokens-symbolic") return AddTokens(g, out, Symbolic("seq"), Symbolic("hidden"));
   if (out.kind.rfind("tokens-fixed:", 0) == 0) return AddTokens(g, out, Fixed(FixedLength(out.kind)), width);
   if (out.kind == "tokens-doubled") return AddDoubledTokens(g, out);
   if (out.kind == "scores") return AddScores(g, out);

@@ -17,7 +17,6 @@ namespace quirvel::modelgen {
 //   sentence            [batch, H] masked mean of the token vectors, declared [batch, H]
 //   sentence-symbolic   the same, declared [batch, hidden] (width unknown until run)
 //   tokens              [batch, seq, H], declared [batch, seq, H]
-//   tokens-symbolic     the same, declared [batch, seq, hidden]
 //   tokens-fixed:N      the same, declared [batch, N, H]
 //   tokens-doubled      [batch, 2*seq, H]: the token vectors twice along the sequence
 //   scores              [batch]: sum of the masked ids (rank 1 fits no output mode)

@@ -1,0 +1,123 @@
+// Output selection and the initialisation checks, against generated models.
+#include <gtest/gtest.h>
+
+#include "embedcore/onnx_embedding_core.h"
+#include "model_paths.h"
+
+namespace quirvel {
+namespace {
+
+struct SelectionCase {
+  const char* label;
+  const char* model;
+  std::uint32_t profile;
+  OutputMode mode;
+  std::int32_t expected_dimension;
+  // Either the error message or the selection and dimension.
+  const char* error;
+  OutputKind kind;
+  const char* output;
+  std::int32_t dimension;
+};
+
+class CoreSelectionTest : public ::testing::TestWithParam<SelectionCase> {};
+
+TEST_P(CoreSelectionTest, SelectsOrExplains) {
+  const SelectionCase& c = GetParam();
+  OnnxEmbeddingCore core;
+  CoreOptions options;
+  options.profile = c.profile;
+  options.output_mode = c.mode;
+  options.expected_dimension = c.expected_dimension;
+  core.initialize(test::TestModel(c.model), test::TestVocab(), options);
+  if (c.error != nullptr) {
+    EXPECT_FALSE(core.is_ready());
+    EXPECT_EQ(core.last_error(), c.error);
+    EXPECT_EQ(core.dimension(), 0);
+    return;
+  }
+  ASSERT_TRUE(core.is_ready()) << core.last_error();
+  EXPECT_EQ(core.output_kind(), c.kind);
+  EXPECT_EQ(core.output_name(), c.output);
+  EXPECT_EQ(core.dimension(), c.dimension);
+}
+
+constexpr OutputKind kAny = OutputKind::SentenceEmbedding;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, CoreSelectionTest,
+    ::testing::Values(
+        SelectionCase{"2D sentence_embedding, profile 5", "sentence768", 5, OutputMode::Auto, 0, nullptr,
+                      OutputKind::SentenceEmbedding, "sentence_embedding", 768},
+        SelectionCase{"3D output, profile 1, mode left 0: mean-pooled", "hidden", 1, OutputMode::Auto, 4, nullptr,
+                      OutputKind::MeanTokens, "last_hidden_state", 4},
+        SelectionCase{"explicit first token", "hidden", 0, OutputMode::FirstToken, 0, nullptr,
+                      OutputKind::FirstToken, "last_hidden_state", 4},
+        SelectionCase{"explicit last token", "hidden", 0, OutputMode::LastToken, 0, nullptr,
+                      OutputKind::LastToken, "last_hidden_state", 4},
+        SelectionCase{"last_hidden_state after a 2D output, vocab.txt: first token", "pooled_then_hidden", 0,
+                      OutputMode::Auto, 0, nullptr, OutputKind::FirstToken, "last_hidden_state", 4},
+        SelectionCase{"bge-m3 takes dense_vecs after sentence_embedding", "sentence_and_dense", 4,
+                      OutputMode::Auto, 4, nullptr, OutputKind::DenseVecs, "dense_vecs", 4},
+        SelectionCase{"auto stops at sentence_embedding", "sentence_and_dense", 0, OutputMode::Auto, 0, nullptr,
+                      OutputKind::SentenceEmbedding, "sentence_embedding", 4},
+        SelectionCase{"bge-m3 without dense_vecs", "sentence4", 4, OutputMode::Auto, 0,
+                      "profile bge-m3 requires dense_vecs output", kAny, "", 0},
+        SelectionCase{"bge-m3, 3D output switches to mean", "hidden_plain", 4, OutputMode::Auto, 4, nullptr,
+                      OutputKind::MeanTokens, "last_hidden_state", 4},
+        SelectionCase{"bge-m3, 3D output, default dimension", "hidden_plain", 4, OutputMode::Auto, 0,
+                      "unexpected embedding dimension for profile bge-m3: got 4, expected 1024", kAny, "", 0},
+        SelectionCase{"profile 1 with a 2D output of 768", "sentence768", 1, OutputMode::SentenceEmbedding, 0,
+                      "unexpected embedding dimension for profile bge-large-zh-v1.5: got 768, expected 1024", kAny,
+                      "", 0},
+        SelectionCase{"profile 1 default mode with a 2D output", "sentence768", 1, OutputMode::Auto, 0,
+                      "profile bge-large-zh-v1.5 requires a 3D token embedding output", kAny, "", 0},
+        SelectionCase{"sentence mode with only a 3D output", "hidden", 0, OutputMode::SentenceEmbedding, 0,
+                      "profile auto requires a 2D sentence embedding output", kAny, "", 0},
+        SelectionCase{"mean mode with only a 2D output", "sentence4", 2, OutputMode::MeanTokens, 4,
+                      "profile gte-large-zh requires a 3D token embedding output", kAny, "", 0},
+        SelectionCase{"no 2D or 3D output", "scores", 0, OutputMode::Auto, 0,
+                      "profile auto has no supported embedding output", kAny, "", 0},
+        SelectionCase{"int64 output", "int64", 0, OutputMode::Auto, 0,
+                      "embedding output sentence_embedding has element type tensor(int64), expected tensor(float)",
+                      kAny, "", 0},
+        SelectionCase{"fixed second dimension 512", "fixed512", 0, OutputMode::Auto, 0, nullptr,
+                      OutputKind::MeanTokens, "last_hidden_state", 512},
+        SelectionCase{"fixed 512 against 1024", "fixed512", 0, OutputMode::Auto, 1024,
+                      "unexpected embedding dimension for profile auto: got 512, expected 1024", kAny, "", 0},
+        SelectionCase{"symbolic width falls back to 768", "symbolic_width", 0, OutputMode::Auto, 0, nullptr,
+                      OutputKind::SentenceEmbedding, "sentence_embedding", 768}),
+    [](const ::testing::TestParamInfo<SelectionCase>& info) { return "case" + std::to_string(info.index); });
+
+TEST(CoreInitializationTest, TokenizerFailureKeepsItsMessage) {
+  OnnxEmbeddingCore core;
+  const std::string missing = std::string(test::kTestDataDir) + "/embedcore/missing_vocab.txt";
+  core.initialize(test::TestModel("sentence4"), missing, CoreOptions{});
+  EXPECT_FALSE(core.is_ready());
+  EXPECT_EQ(core.last_error(), "failed to open vocab: " + missing);
+}
+
+TEST(CoreInitializationTest, InvalidUtf8ModelPath) {
+  OnnxEmbeddingCore core;
+  core.initialize("/tmp/\xFF\xFE.onnx", test::TestVocab(), CoreOptions{});
+  EXPECT_FALSE(core.is_ready());
+  EXPECT_EQ(core.last_error(), "invalid UTF-8 path");
+}
+
+TEST(CoreInitializationTest, MissingModelReportsTheLibraryMessage) {
+  OnnxEmbeddingCore core;
+  core.initialize("/nonexistent/model.onnx", test::TestVocab(), CoreOptions{});
+  EXPECT_FALSE(core.is_ready());
+  EXPECT_NE(core.last_error().find("/nonexistent/model.onnx"), std::string::npos) << core.last_error();
+}
+
+TEST(CoreInitializationTest, UninitialisedCoreSaysSo) {
+  OnnxEmbeddingCore core;
+  EXPECT_FALSE(core.is_ready());
+  EXPECT_EQ(core.dimension(), 0);
+  EXPECT_EQ(core.last_error(), "OnnxEmbeddingCore is not initialized");
+  EXPECT_TRUE(core.embed({"a"}, 0).empty());
+}
+
+}  // namespace
+}  // namespace quirvel

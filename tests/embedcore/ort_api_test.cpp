@@ -1,0 +1,71 @@
+#include "embedcore/ort_api.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace quirvel::ort {
+namespace {
+
+TEST(OrtApiTest, LibraryServesVersion14AndIsAtLeast1_14) {
+  ASSERT_NE(OrtGetApiBase(), nullptr);
+  EXPECT_NE(OrtGetApiBase()->GetApi(kApiVersion), nullptr);
+  int major = 0;
+  int minor = 0;
+  ASSERT_EQ(std::sscanf(VersionString().c_str(), "%d.%d", &major, &minor), 2) << VersionString();
+  EXPECT_TRUE(major > 1 || (major == 1 && minor >= 14)) << VersionString();
+}
+
+TEST(OrtApiTest, ErrorStatusBecomesExceptionWithMessageAndCode) {
+  try {
+    CreateSession(CreateEnv(ORT_LOGGING_LEVEL_ERROR, "test").get(), "/nonexistent/model.onnx",
+                  CreateSessionOptions().get());
+    FAIL() << "no exception";
+  } catch (const OrtError& error) {
+    EXPECT_EQ(error.code(), ORT_NO_SUCHFILE);
+    EXPECT_NE(std::string(error.what()).find("/nonexistent/model.onnx"), std::string::npos) << error.what();
+  }
+}
+
+TEST(OrtApiTest, InvalidUtf8PathIsRefusedBeforeTheLibrarySeesIt) {
+  const Env env = CreateEnv(ORT_LOGGING_LEVEL_ERROR, "test");
+  const SessionOptions options = CreateSessionOptions();
+  try {
+    CreateSession(env.get(), "/tmp/\xC0\xAF.onnx", options.get());
+    FAIL() << "no exception";
+  } catch (const OrtError&) {
+    FAIL() << "reached the library";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "invalid UTF-8 path");
+  }
+}
+
+struct Utf8Case {
+  const char* text;
+  bool valid;
+};
+
+class IsValidUtf8Test : public ::testing::TestWithParam<Utf8Case> {};
+
+TEST_P(IsValidUtf8Test, StrictDecoding) {
+  EXPECT_EQ(IsValidUtf8(GetParam().text), GetParam().valid) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sequences, IsValidUtf8Test,
+                         ::testing::Values(Utf8Case{"", true}, Utf8Case{"model.onnx", true},
+                                           Utf8Case{"/模型/model.onnx", true}, Utf8Case{"\xF0\x9F\x98\x80", true},
+                                           Utf8Case{"\xC0\xAF", false},          // overlong "/"
+                                           Utf8Case{"\xE0\x80\xAF", false},      // overlong
+                                           Utf8Case{"\xED\xA0\x80", false},      // surrogate
+                                           Utf8Case{"\xF4\x90\x80\x80", false},  // above U+10FFFF
+                                           Utf8Case{"\xE6\xA8", false},          // cut short
+                                           Utf8Case{"\x80", false}, Utf8Case{"a\xFF", false}));
+
+TEST(OrtApiTest, TensorTypeNamesFollowTheLibrary) {
+  EXPECT_EQ(TensorTypeName(ONNX_TENSOR_ELEMENT_DATA_TYPE_INT64), "tensor(int64)");
+  EXPECT_EQ(TensorTypeName(ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT), "tensor(float)");
+  EXPECT_EQ(TensorTypeName(static_cast<ONNXTensorElementDataType>(99)), "tensor(type 99)");
+}
+
+}  // namespace
+}  // namespace quirvel::ort
