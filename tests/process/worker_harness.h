@@ -1,0 +1,40 @@
+// Starts the built worker on the demo model for the process-level tests and
+// reads its replies.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench/driver/child_process.h"
+
+namespace quirvel::test {
+
+using bench::ChildProcess;
+using bench::ChildStream;
+using bench::ExitStatus;
+
+// Generous: the sanitizer build is slow, and the first extract builds Jieba.
+inline constexpr std::chrono::milliseconds kReplyTimeout{120000};
+inline constexpr std::chrono::milliseconds kExitTimeout{60000};
+
+// The worker executable and its arguments: extra arguments replace the model
+// and tokenizer arguments when given.
+std::vector<std::string> WorkerCommand();
+std::vector<std::string> WorkerCommandWith(const std::vector<std::string>& arguments);
+
+// Starts the worker on the demo model and reads its first standard error
+// line into ready_line (nullopt when none came).
+std::unique_ptr<ChildProcess> StartWorker(std::optional<std::string>& ready_line);
+
+// The next reply line, parsed; a discarded value when none came or it is not
+// JSON (the raw text is kept in raw when given).
+nlohmann::json NextReply(ChildProcess& worker, std::string* raw = nullptr);
+
+// Closes standard input and waits for the worker to end.
+ExitStatus FinishInput(ChildProcess& worker);
+
+}  // namespace quirvel::test
