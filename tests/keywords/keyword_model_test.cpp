@@ -128,5 +128,27 @@ TEST(ExtractTest, BudgetLargerThanTheTitleKeepsTheWholeTitle) {
   EXPECT_EQ(result.keyword_length, 9u);
 }
 
+struct RankedCase {
+  const char* name;
+  RankMode mode;
+  std::size_t ranked_count;
+};
+
+// Every text gets the same vector, so the ranking keeps candidate order and
+// the joins decide the keyword text.
+TEST(ExtractTest, AReadyClientRanksAndJoins) {
+  const RankedCase cases[] = {{"embedding mode ranks tokens", RankMode::Embedding, 3},
+                              {"default mode ranks tokens and phrases", RankMode::Default, 6}};
+  for (const RankedCase& c : cases) {
+    JiebaKeywordModel model;
+    model.rank_mode = c.mode;
+    model.client = std::make_unique<FakeClient>(true, "");
+    const ExtractionResult result = Extract(&model, "iPhone15 Pro 256GB", 12);
+    EXPECT_EQ(result.ranked.size(), c.ranked_count) << c.name;
+    EXPECT_EQ(result.keyword_text, "iPhone15 Pro") << c.name;
+    EXPECT_EQ(result.keyword_length, 12u) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace quirvel
