@@ -62,7 +62,7 @@ std::string PathToUtf8(const fs::path& path) { return WideToUtf8(platform::WideP
 // executable; staged when its path is not plain ASCII.
 std::string ChooseResourceDir(const std::string& option, const std::string& exe_dir, const char* name) {
   std::string dir = option;
-  if (dir.empty() && !exe_dir.empty() && IsDirectory(JoinPath(exe_dir, name))) dir = JoinPath(exe_dir, name);
+  if (dir.empty() && IsDirectory(JoinPath(exe_dir, name))) dir = JoinPath(exe_dir, name);
   if (!dir.empty()) dir = StageResourceDir(dir, name);
   return dir;
 }
