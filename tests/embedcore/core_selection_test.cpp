@@ -1,6 +1,8 @@
 // Output selection and the initialisation checks, against generated models.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "embedcore/onnx_embedding_core.h"
 #include "model_paths.h"
 
@@ -19,6 +21,8 @@ struct SelectionCase {
   const char* output;
   std::int32_t dimension;
 };
+
+void PrintTo(const SelectionCase& c, std::ostream* os) { *os << c.label; }
 
 class CoreSelectionTest : public ::testing::TestWithParam<SelectionCase> {};
 

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -82,6 +84,8 @@ struct CreateCase {
   const char* message;
 };
 
+void PrintTo(const CreateCase& c, std::ostream* os) { *os << c.label; }
+
 class EmbedcoreCreateOrderTest : public ::testing::TestWithParam<CreateCase> {};
 
 TEST_P(EmbedcoreCreateOrderTest, ReportsTheFirstFailingCheck) {
@@ -153,6 +157,8 @@ struct ArgumentCase {
   const char* message;
   std::int32_t out_dimension;
 };
+
+void PrintTo(const ArgumentCase& c, std::ostream* os) { *os << c.label; }
 
 class EmbedcoreArgumentTest : public ::testing::TestWithParam<ArgumentCase> {};
 
@@ -229,6 +235,8 @@ struct PoolingCase {
   std::vector<float> expected;  // rows of "a", "a b c", "a b" (3, 5 and 4 ids)
 };
 
+void PrintTo(const PoolingCase& c, std::ostream* os) { *os << c.label; }
+
 class EmbedcorePoolingTest : public ::testing::TestWithParam<PoolingCase> {};
 
 TEST_P(EmbedcorePoolingTest, RowsMatchHandComputedValues) {
@@ -260,6 +268,8 @@ struct MaxLengthCase {
   std::int32_t default_max_length;
   float last_position;
 };
+
+void PrintTo(const MaxLengthCase& c, std::ostream* os) { *os << c.max_length << "/" << c.default_max_length; }
 
 class EmbedcoreMaxLengthTest : public ::testing::TestWithParam<MaxLengthCase> {};
 
@@ -294,6 +304,8 @@ struct FailureCase {
   std::uint32_t mode;
   const char* message;  // null: the library's own message
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.model; }
 
 class EmbedcoreRunFailureTest : public ::testing::TestWithParam<FailureCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdio>
 
 namespace quirvel::ort {
@@ -44,6 +46,8 @@ struct Utf8Case {
   const char* text;
   bool valid;
 };
+
+void PrintTo(const Utf8Case& c, std::ostream* os) { *os << ::testing::PrintToString(std::string(c.text)); }
 
 class IsValidUtf8Test : public ::testing::TestWithParam<Utf8Case> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace quirvel {
 namespace {
 
@@ -10,6 +12,8 @@ struct DetectCase {
   const char* tokenizer;
   std::uint32_t expected;
 };
+
+void PrintTo(const DetectCase& c, std::ostream* os) { *os << (c.model ? c.model : "null") << " " << (c.tokenizer ? c.tokenizer : "null"); }
 
 class DetectProfileTest : public ::testing::TestWithParam<DetectCase> {};
 
@@ -40,6 +44,8 @@ struct ProfileDefaultsCase {
   OutputMode mode;
   std::int32_t dimension;
 };
+
+void PrintTo(const ProfileDefaultsCase& c, std::ostream* os) { *os << c.profile; }
 
 class ProfileDefaultsTest : public ::testing::TestWithParam<ProfileDefaultsCase> {};
 

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 
 namespace quirvel {
@@ -38,6 +40,8 @@ struct PoolCase {
   std::vector<std::int64_t> mask;
   std::vector<float> expected;
 };
+
+void PrintTo(const PoolCase& c, std::ostream* os) { *os << c.label; }
 
 class PoolTokensTest : public ::testing::TestWithParam<PoolCase> {};
 
