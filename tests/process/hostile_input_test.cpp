@@ -132,15 +132,6 @@ const OddRequest kOddRequests[] = {
 INSTANTIATE_TEST_SUITE_P(Worker, OddRequestTest, ::testing::ValuesIn(kOddRequests),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(HostileInputTest, ExtractWithHugeMaxLenStaysWithinTitle) {
-  Send(ExtractWithMaxLen("4294967297") + "\n");
-  const nlohmann::json reply = ExpectReply("odd");
-  if (reply.value("ok", false)) {
-    EXPECT_LE(reply["len"].get<unsigned>(), 128u);
-  }
-  ExpectStillServing();
-}
-
 TEST_F(HostileInputTest, TenMegabyteTitleIsAnswered) {
   Send("{\"id\":\"big\",\"type\":\"extract\",\"title\":\"" + Repeat("藍牙耳機", 10 * 1024 * 1024 / 12) + "\"}\n");
   ExpectReply("big");
