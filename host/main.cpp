@@ -13,6 +13,7 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
   for (int i = 0; i < argc; ++i) args.push_back(quirvel::WideToUtf8(argv[i]));
   quirvel::platform::ReportBrokenPipeAsWriteError();
+  quirvel::platform::UseBinaryStandardStreams();
   return quirvel::RunWorker(args, std::cin, std::cout, std::cerr);
 }
 #else
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 0; i < argc; ++i) args.push_back(quirvel::WideToUtf8(quirvel::Utf8ToWide(argv[i])));
   quirvel::platform::ReportBrokenPipeAsWriteError();
+  quirvel::platform::UseBinaryStandardStreams();
   return quirvel::RunWorker(args, std::cin, std::cout, std::cerr);
 }
 #endif

@@ -13,6 +13,9 @@ namespace quirvel::platform {
 // failed write instead of a signal that would end the process silently.
 void UseUtf8Console();
 void ReportBrokenPipeAsWriteError();
+// Standard input and output carry bytes unchanged: a carriage return before a
+// newline stays part of the request line, and replies end in a bare newline.
+void UseBinaryStandardStreams();
 
 // Encodings. Each gives "" on any error; DecodeUtf8 is strict.
 std::wstring DecodeUtf8(std::string_view utf8);

@@ -73,6 +73,10 @@ void UseUtf8Console() {
 
 void ReportBrokenPipeAsWriteError() { std::signal(SIGPIPE, SIG_IGN); }
 
+void UseBinaryStandardStreams() {
+  // POSIX streams never translate line ends.
+}
+
 std::wstring DecodeUtf8(std::string_view utf8) {
   std::wstring out;
   for (std::size_t i = 0; i < utf8.size();) {

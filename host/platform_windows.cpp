@@ -1,6 +1,10 @@
 // Windows side of the platform layer: wide strings are UTF-16 and the C
 // libraries take paths in the system ANSI code page, in short form when they can.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include <filesystem>
 #include <string>
@@ -35,6 +39,11 @@ void UseUtf8Console() {
 
 void ReportBrokenPipeAsWriteError() {
   // Windows reports a closed pipe as a failed write already.
+}
+
+void UseBinaryStandardStreams() {
+  ::_setmode(::_fileno(stdin), _O_BINARY);
+  ::_setmode(::_fileno(stdout), _O_BINARY);
 }
 
 std::wstring DecodeUtf8(std::string_view utf8) {
