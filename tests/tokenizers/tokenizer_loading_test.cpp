@@ -1,6 +1,7 @@
 // Loading tokenizer files: formats, special ids, and the message for every kind
 // of unusable file.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cfloat>
 #include <filesystem>
@@ -81,7 +82,7 @@ TEST(TokenizerLoadingTest, MissingFilesNameTheirFormat) {
 }
 
 TEST(TokenizerLoadingTest, DirectoryIsNotAFile) {
-  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "qrv_tok_dir.json";
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / ("qrv_tok_dir_" + std::to_string(getpid()) + ".json");
   std::filesystem::create_directories(dir);
   EXPECT_EQ(LoadError(dir.string()), "failed to open GTE tokenizer: " + dir.string());
   std::filesystem::remove(dir);
