@@ -52,6 +52,18 @@ TEST(EmbeddingClientModelTest, EngineRefusalGivesNothingAndKeepsTheReason) {
   EXPECT_TRUE(client->IsReady());  // a failed batch does not spoil the engine
 }
 
+// 2048 rows of 2^20 floats are more than the engine's 32-bit capacity can
+// describe: the client refuses the batch instead of letting the size wrap.
+TEST(EmbeddingClientModelTest, BatchBeyondThirtyTwoBitCapacityIsRefused) {
+  const auto client = ClientFor("wide");
+  ASSERT_TRUE(client->IsReady()) << client->LastError();
+  ASSERT_EQ(client->Dimension(), 1 << 20);
+  EXPECT_TRUE(client->EmbedTexts(std::vector<std::string>(2048, "a"), 16).empty());
+  EXPECT_EQ(client->LastError(), "embedding batch is too large for one engine call");
+  EXPECT_EQ(client->EmbedText("a", 16).size(), std::size_t{1} << 20);
+  EXPECT_EQ(client->LastError(), "");
+}
+
 TEST(EmbeddingClientModelTest, RanksEveryCandidateThroughTheEngine) {
   for (RankMode mode : {RankMode::Default, RankMode::Embedding}) {
     JiebaKeywordModel model;
