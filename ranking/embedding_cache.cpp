@@ -11,8 +11,8 @@ struct Misses {
 };
 
 // Fills the result from the cache and lists what the engine still has to embed.
-Misses LookUp(const EmbeddingCache& cache, const std::vector<std::string>& texts,
-              std::int32_t max_length, CacheCounters* counters, std::vector<Embedding>& result) {
+Misses LookUp(const EmbeddingCache& cache, const std::vector<std::string>& texts, std::int32_t max_length,
+              CacheCounters* counters, std::vector<Embedding>& result) {
   Misses misses;
   misses.texts.reserve(texts.size());
   misses.positions.reserve(texts.size());
@@ -40,8 +40,8 @@ std::string EmbeddingCacheKey(const std::string& text, std::int32_t max_length) 
 }
 
 std::vector<Embedding> CachedEmbedTexts(EmbeddingClient& client, EmbeddingCache& cache,
-                                        const std::vector<std::string>& texts,
-                                        std::int32_t max_length, CacheCounters* counters) {
+                                        const std::vector<std::string>& texts, std::int32_t max_length,
+                                        CacheCounters* counters) {
   std::vector<Embedding> result(texts.size());
   const Misses misses = LookUp(cache, texts, max_length, counters, result);
   if (misses.texts.empty()) return result;

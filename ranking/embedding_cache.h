@@ -24,7 +24,7 @@ std::string EmbeddingCacheKey(const std::string& text, std::int32_t max_length);
 // fails the result is empty and nothing is stored (the counters keep what the
 // lookups added).
 std::vector<Embedding> CachedEmbedTexts(EmbeddingClient& client, EmbeddingCache& cache,
-                                        const std::vector<std::string>& texts,
-                                        std::int32_t max_length, CacheCounters* counters);
+                                        const std::vector<std::string>& texts, std::int32_t max_length,
+                                        CacheCounters* counters);
 
 }  // namespace quirvel

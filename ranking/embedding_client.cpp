@@ -74,8 +74,7 @@ class EmbedCoreClient final : public EmbeddingClient {
     return message ? message : "";
   }
 
-  std::vector<Embedding> EmbedTexts(const std::vector<std::string>& texts,
-                                    std::int32_t max_length) override {
+  std::vector<Embedding> EmbedTexts(const std::vector<std::string>& texts, std::int32_t max_length) override {
     refusal_.clear();
     if (!engine_ || texts.empty()) return {};
     const std::int32_t dim = embedcore_dimension(engine_.get());

@@ -40,8 +40,7 @@ std::vector<std::string> CandidateTexts(const std::vector<Candidate>& candidates
 std::vector<Embedding> EmbedCandidates(JiebaKeywordModel& model, const std::vector<std::string>& texts) {
   if (!model.candidate_cache_enabled) return model.client->EmbedTexts(texts, model.candidate_max_length);
   CacheCounters counters{model.cache_hits, model.cache_misses};
-  return CachedEmbedTexts(*model.client, model.candidate_cache, texts, model.candidate_max_length,
-                          &counters);
+  return CachedEmbedTexts(*model.client, model.candidate_cache, texts, model.candidate_max_length, &counters);
 }
 
 std::vector<std::string> PromptTexts(const std::string& normalized_title) {
@@ -179,8 +178,8 @@ std::vector<RankedCandidate> RankCandidateList(JiebaKeywordModel& model, const s
 std::vector<RankedCandidate> RankCandidates(JiebaKeywordModel& model, const std::string& normalized_title,
                                             const std::vector<Segment>& segments) {
   if (!model.client || !model.client->IsReady()) return {};
-  const auto candidates = model.rank_mode == RankMode::Embedding ? BuildTokenCandidates(segments)
-                                                                 : BuildCandidates(segments);
+  const auto candidates =
+      model.rank_mode == RankMode::Embedding ? BuildTokenCandidates(segments) : BuildCandidates(segments);
   return RankCandidateList(model, normalized_title, candidates);
 }
 

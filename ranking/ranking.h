@@ -15,14 +15,12 @@ struct JiebaKeywordModel;
 
 // Never throws for engine failures: they give an empty list and, where the
 // failure is the engine's, an error text in the model.
-std::vector<RankedCandidate> RankCandidates(JiebaKeywordModel& model,
-                                            const std::string& normalized_title,
+std::vector<RankedCandidate> RankCandidates(JiebaKeywordModel& model, const std::string& normalized_title,
                                             const std::vector<Segment>& segments);
 
 // The ranking of an already built candidate list (RankCandidates builds the
 // list from the segments by rank mode, then calls this).
-std::vector<RankedCandidate> RankCandidateList(JiebaKeywordModel& model,
-                                               const std::string& normalized_title,
+std::vector<RankedCandidate> RankCandidateList(JiebaKeywordModel& model, const std::string& normalized_title,
                                                const std::vector<Candidate>& candidates);
 
 // Dot product over the common prefix, summed in single precision from 0.

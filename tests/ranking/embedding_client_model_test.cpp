@@ -71,7 +71,8 @@ TEST(EmbeddingClientModelTest, RanksEveryCandidateThroughTheEngine) {
     model.candidate_cache_enabled = true;
     model.client = ClientFor("sentence4");
     ASSERT_TRUE(model.client->IsReady()) << model.client->LastError();
-    const std::vector<Candidate> candidates = {{"a", 0, 1, "token"}, {"b", 2, 3, "token"}, {"a b", 0, 3, "phrase2"}};
+    const std::vector<Candidate> candidates = {
+        {"a", 0, 1, "token"}, {"b", 2, 3, "token"}, {"a b", 0, 3, "phrase2"}};
     const auto ranked = RankCandidateList(model, "a b", candidates);
     EXPECT_EQ(ranked.size(), 3u) << model.last_error;
     EXPECT_EQ(model.last_error, "");

@@ -22,16 +22,15 @@ class FakeEmbeddingClient : public EmbeddingClient {
 
   bool ready = true;
   std::string error = "engine said no";
-  std::map<std::string, Embedding> vectors;            // by text; others get a derived vector
-  std::map<std::size_t, std::size_t> rows_for_call;    // call index -> rows to return
+  std::map<std::string, Embedding> vectors;          // by text; others get a derived vector
+  std::map<std::size_t, std::size_t> rows_for_call;  // call index -> rows to return
   std::vector<Call> calls;
 
   bool IsReady() const override { return ready; }
   std::int32_t Dimension() const override { return ready ? 4 : 0; }
   std::string LastError() const override { return error; }
 
-  std::vector<Embedding> EmbedTexts(const std::vector<std::string>& texts,
-                                    std::int32_t max_length) override {
+  std::vector<Embedding> EmbedTexts(const std::vector<std::string>& texts, std::int32_t max_length) override {
     calls.push_back({texts, max_length});
     std::vector<Embedding> rows;
     for (const auto& text : texts) rows.push_back(VectorFor(text, max_length));

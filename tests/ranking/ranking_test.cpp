@@ -110,7 +110,8 @@ TEST_F(RankingTest, EmbeddingModeScoreIsTheTitleSimilarity) {
   ASSERT_EQ(TextsOf(ranked), (std::vector<std::string>{"甲", "乙"}));
   for (const auto& r : ranked) {
     EXPECT_EQ(r.score, r.title_similarity);
-    EXPECT_EQ(r.core_similarity + r.category_similarity + r.attribute_similarity + r.marketing_similarity, 0.0f);
+    EXPECT_EQ(r.core_similarity + r.category_similarity + r.attribute_similarity + r.marketing_similarity,
+              0.0f);
   }
   EXPECT_EQ(ranked[0].title_similarity, 0.75f);
   EXPECT_EQ(engine->calls.size(), 2u);  // title, candidates; no prompts
@@ -145,7 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OrderCase{"HigherScoreButLaterStartLosesWithinTolerance", {{kNear, 9}, {0.25f, 2}}, {"c1", "c0"}},
         OrderCase{"HigherScoreWinsBeyondTolerance", {{0.25f, 2}, {kFar, 9}}, {"c1", "c0"}},
-        OrderCase{"EqualScoreAndStartKeepCandidateOrder", {{0.5f, 4}, {0.5f, 4}, {0.5f, 4}}, {"c0", "c1", "c2"}},
+        OrderCase{
+            "EqualScoreAndStartKeepCandidateOrder", {{0.5f, 4}, {0.5f, 4}, {0.5f, 4}}, {"c0", "c1", "c2"}},
         OrderCase{"NearTieGroupBelowAClearWinner",
                   {{0.25f, 7}, {0.9f, 8}, {kNear, 1}, {0.1f, 0}},
                   {"c1", "c2", "c0", "c3"}}),
@@ -264,8 +266,9 @@ TEST_F(RankingTest, EachEmbeddingUsesItsOwnLimit) {
   EXPECT_EQ(engine->calls[0].max_length, 100);
   EXPECT_EQ(engine->calls[1].texts, (std::vector<std::string>{"一", "二"}));
   EXPECT_EQ(engine->calls[1].max_length, 40);
-  const std::vector<std::string> prompts = {std::string(kCorePrompt) + kTitle, std::string(kCategoryPrompt) + kTitle,
-                                            std::string(kAttributePrompt) + kTitle, std::string(kMarketingPrompt)};
+  const std::vector<std::string> prompts = {
+      std::string(kCorePrompt) + kTitle, std::string(kCategoryPrompt) + kTitle,
+      std::string(kAttributePrompt) + kTitle, std::string(kMarketingPrompt)};
   EXPECT_EQ(engine->calls[2].texts, prompts);
   EXPECT_EQ(engine->calls[2].max_length, 100);
 }

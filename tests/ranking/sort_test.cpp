@@ -30,13 +30,13 @@ TEST(RanksBeforeTest, ComparesScoreBeyondToleranceElseStart) {
     std::uint64_t start_b;
     bool a_first;
   } cases[] = {
-      {0.9f, 50, 0.1f, 0, true},          // clearly higher score
-      {0.1f, 0, 0.9f, 50, false},         // clearly lower score
-      {0.25006f, 9, 0.25f, 2, false},     // near tie: later start loses
-      {0.25f, 2, 0.25006f, 9, true},      // near tie: earlier start wins
-      {0.5f, 3, 0.5f, 3, false},          // full tie: neither first
-      {-0.3f, 1, -0.30005f, 0, false},    // near tie below zero
-      {0.2502f, 9, 0.25f, 2, true},       // 0.0002 apart is beyond tolerance
+      {0.9f, 50, 0.1f, 0, true},        // clearly higher score
+      {0.1f, 0, 0.9f, 50, false},       // clearly lower score
+      {0.25006f, 9, 0.25f, 2, false},   // near tie: later start loses
+      {0.25f, 2, 0.25006f, 9, true},    // near tie: earlier start wins
+      {0.5f, 3, 0.5f, 3, false},        // full tie: neither first
+      {-0.3f, 1, -0.30005f, 0, false},  // near tie below zero
+      {0.2502f, 9, 0.25f, 2, true},     // 0.0002 apart is beyond tolerance
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RanksBefore(Record(c.score_a, c.start_a), Record(c.score_b, c.start_b)), c.a_first)
@@ -71,7 +71,8 @@ TEST(SortRankedTest, NearTieChainsKeepEveryRecord) {
   for (std::size_t n : {0u, 1u, 2u, 17u, 1000u}) {
     std::vector<RankedCandidate> records;
     for (std::size_t i = 0; i < n; ++i)
-      records.push_back(Record(0.5f + static_cast<float>(i % 97) * 0.00007f, (i * 7919) % 101, std::to_string(i)));
+      records.push_back(
+          Record(0.5f + static_cast<float>(i % 97) * 0.00007f, (i * 7919) % 101, std::to_string(i)));
     auto before = TextsOf(records);
     SortRanked(records);
     auto after = TextsOf(records);
