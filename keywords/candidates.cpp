@@ -13,7 +13,8 @@ constexpr std::size_t kMaxPhraseWindow = 4;
 bool IsModelByte(unsigned char byte) { return byte < 0x80 && IsWordChar(byte); }
 
 bool HasModelByte(const std::string& text) {
-  return std::any_of(text.begin(), text.end(), [](char c) { return IsModelByte(static_cast<unsigned char>(c)); });
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return IsModelByte(static_cast<unsigned char>(c)); });
 }
 
 bool HasCandidateLength(const std::string& text) {
@@ -26,7 +27,8 @@ std::uint64_t SegmentEnd(const Segment& segment) { return segment.offset + segme
 // Two ASCII words must not run together ("iPhone15 Pro", not "iPhone15Pro");
 // Han words and a Han word next to an ASCII one join without a blank.
 void AppendToPhrase(std::string& phrase, const std::string& text) {
-  const bool blank = !phrase.empty() && !text.empty() && IsModelByte(static_cast<unsigned char>(phrase.back())) &&
+  const bool blank = !phrase.empty() && !text.empty() &&
+                     IsModelByte(static_cast<unsigned char>(phrase.back())) &&
                      IsModelByte(static_cast<unsigned char>(text.front()));
   if (blank) phrase += ' ';
   phrase += text;
@@ -48,8 +50,8 @@ void AddPhrasesFrom(std::vector<Candidate>& list, const std::vector<Segment>& se
 
 }  // namespace
 
-void AddCandidate(std::vector<Candidate>& list, const std::string& text, std::uint64_t start, std::uint64_t end,
-                  const std::string& kind) {
+void AddCandidate(std::vector<Candidate>& list, const std::string& text, std::uint64_t start,
+                  std::uint64_t end, const std::string& kind) {
   if (!HasCandidateLength(text)) return;
   for (const Candidate& candidate : list) {
     if (candidate.text == text) return;

@@ -1,5 +1,6 @@
 #include "keywords/jieba_dictionary.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <vector>
@@ -20,14 +21,19 @@ std::size_t CountFields(const std::string& line, const char* separators) {
   return fields.size();
 }
 
-// Every line of the main dictionary is "word frequency tag"; an empty line is
-// refused as well, and so is a dictionary without words.
+// Every line of the main dictionary is "word frequency tag" with a positive
+// frequency (the weights are logarithms of it); an empty line is refused as
+// well, and so is a dictionary without words.
 std::string MainDictProblem(std::ifstream& in) {
   std::string line;
+  std::vector<std::string> fields;
   std::size_t line_number = 0;
   while (std::getline(in, line)) {
     ++line_number;
-    if (CountFields(line, " ") != 3) return "line " + std::to_string(line_number) + " is not \"word frequency tag\"";
+    limonp::Split(line, fields, " ");
+    if (fields.size() != 3 || !(std::atof(fields[1].c_str()) > 0.0)) {
+      return "line " + std::to_string(line_number) + " is not \"word frequency tag\"";
+    }
   }
   return line_number == 0 ? "no words" : "";
 }
@@ -63,15 +69,32 @@ bool IsEmissionLine(const std::string& line) {
 std::string HmmModelProblem(std::ifstream& in) {
   std::string line;
   for (int row = 0; row < 5; ++row) {
-    if (!NextModelLine(in, line) || CountFields(line, " ") != 4) return "probability row " + std::to_string(row + 1) + " is not four numbers";
+    if (!NextModelLine(in, line) || CountFields(line, " ") != 4) {
+      return "probability row " + std::to_string(row + 1) + " is not four numbers";
+    }
   }
   for (int row = 0; row < 4; ++row) {
-    if (!NextModelLine(in, line) || !IsEmissionLine(line)) return "emission row " + std::to_string(row + 1) + " is malformed";
+    if (!NextModelLine(in, line) || !IsEmissionLine(line)) {
+      return "emission row " + std::to_string(row + 1) + " is malformed";
+    }
   }
   return "";
 }
 
-// The IDF table and the stop words must hold at least one line.
+// The IDF reader averages the values of its "word value" lines and requires
+// the average to be positive.
+std::string IdfProblem(std::ifstream& in) {
+  std::string line;
+  std::vector<std::string> fields;
+  double sum = 0.0;
+  while (std::getline(in, line)) {
+    limonp::Split(line, fields, " ");
+    if (fields.size() == 2) sum += std::atof(fields[1].c_str());
+  }
+  return sum > 0.0 ? "" : "no positive values";
+}
+
+// The stop words must hold at least one line.
 std::string NonEmptyProblem(std::ifstream& in) {
   std::string line;
   return std::getline(in, line) ? "" : "empty file";
@@ -96,10 +119,11 @@ std::string FindJiebaDictionaryProblem(const std::string& dir) {
   // The loader reads the user dictionary setting as a list split at "|" and
   // ";", so such a directory would make it open a path that does not exist.
   if (dir.find_first_of("|;") != std::string::npos) return "the path holds \"|\" or \";\"";
-  const std::pair<const char*, FileCheck> files[] = {
-      {kJiebaMainDictFile, MainDictProblem}, {kJiebaHmmModelFile, HmmModelProblem},
-      {kJiebaUserDictFile, NoProblem},       {kJiebaIdfFile, NonEmptyProblem},
-      {kJiebaStopWordsFile, NonEmptyProblem}};
+  const std::pair<const char*, FileCheck> files[] = {{kJiebaMainDictFile, MainDictProblem},
+                                                     {kJiebaHmmModelFile, HmmModelProblem},
+                                                     {kJiebaUserDictFile, NoProblem},
+                                                     {kJiebaIdfFile, IdfProblem},
+                                                     {kJiebaStopWordsFile, NonEmptyProblem}};
   for (const auto& [name, check] : files) {
     std::string problem = FileProblem(dir, name, check);
     if (!problem.empty()) return problem;
@@ -108,9 +132,11 @@ std::string FindJiebaDictionaryProblem(const std::string& dir) {
 }
 
 void CheckJiebaDictionary(const std::string& display_dir, const std::string& library_dir) {
-  if (!HasJiebaDictionary(display_dir)) throw std::runtime_error("invalid Jieba dict directory: " + display_dir);
+  if (!HasJiebaDictionary(display_dir))
+    throw std::runtime_error("invalid Jieba dict directory: " + display_dir);
   const std::string problem = FindJiebaDictionaryProblem(library_dir);
-  if (!problem.empty()) throw std::runtime_error("invalid Jieba dictionary in " + display_dir + ": " + problem);
+  if (!problem.empty())
+    throw std::runtime_error("invalid Jieba dictionary in " + display_dir + ": " + problem);
 }
 
 }  // namespace quirvel

@@ -34,7 +34,8 @@ bool SpansOverlap(const RankedCandidate& a, const RankedCandidate& b) {
 }
 
 bool OverlapsChosenSpan(const std::vector<const RankedCandidate*>& chosen, const RankedCandidate& r) {
-  return std::any_of(chosen.begin(), chosen.end(), [&](const RankedCandidate* c) { return SpansOverlap(*c, r); });
+  return std::any_of(chosen.begin(), chosen.end(),
+                     [&](const RankedCandidate* c) { return SpansOverlap(*c, r); });
 }
 
 enum class Fit { Append, Skip, Stop };
@@ -71,7 +72,8 @@ std::string JoinRankedTexts(const std::vector<std::string>& texts, const std::st
   return out.empty() ? TruncateUtf8Chars(normalized_title, max_len) : out;
 }
 
-void JoinRankedSpans(ExtractionResult& result, const std::vector<RankedCandidate>& ranked, std::size_t max_len) {
+void JoinRankedSpans(ExtractionResult& result, const std::vector<RankedCandidate>& ranked,
+                     std::size_t max_len) {
   std::string out;
   std::vector<std::string> chosen_texts;
   std::vector<const RankedCandidate*> chosen;

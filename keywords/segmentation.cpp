@@ -49,7 +49,8 @@ bool IsSegmentationWordByte(unsigned char byte) {
 
 bool IsHanCodePoint(char32_t cp) {
   return (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) ||
-         (cp >= 0x20000 && cp <= 0x2A6DF) || (cp >= 0x2A700 && cp <= 0x2B81F) || (cp >= 0x2B820 && cp <= 0x2CEAF);
+         (cp >= 0x20000 && cp <= 0x2A6DF) || (cp >= 0x2A700 && cp <= 0x2B81F) ||
+         (cp >= 0x2B820 && cp <= 0x2CEAF);
 }
 
 bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }

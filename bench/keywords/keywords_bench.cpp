@@ -63,8 +63,9 @@ std::string DictFile(const char* name) { return kDictDir + "/" + name; }
 
 void BM_JiebaConstruction(benchmark::State& state) {
   for (auto _ : state) {
-    cppjieba::Jieba jieba(DictFile(kJiebaMainDictFile), DictFile(kJiebaHmmModelFile), DictFile(kJiebaUserDictFile),
-                          DictFile(kJiebaIdfFile), DictFile(kJiebaStopWordsFile));
+    cppjieba::Jieba jieba(DictFile(kJiebaMainDictFile), DictFile(kJiebaHmmModelFile),
+                          DictFile(kJiebaUserDictFile), DictFile(kJiebaIdfFile),
+                          DictFile(kJiebaStopWordsFile));
     benchmark::DoNotOptimize(&jieba);
   }
 }

@@ -69,9 +69,7 @@ TEST(BuildCandidatesTest, TokensThenPhrasesByStartAndWindow) {
       {"a segment over 24 characters stops every window that reaches it",
        Spaced({"A", long_run, "B"}),
        {{"A", 0, 1, "ascii_model"}, {"B", 28, 29, "ascii_model"}}},
-      {"a segment of 24 characters is a candidate",
-       Spaced({limit_run}),
-       {{limit_run, 0, 24, "ascii_model"}}},
+      {"a segment of 24 characters is a candidate", Spaced({limit_run}), {{limit_run, 0, 24, "ascii_model"}}},
       {"phrases over 24 characters are dropped at every window",
        Spaced({"一二三四五六七八九十一二三", "一二三四五六七八九十一二四", "一"}),
        {{"一二三四五六七八九十一二三", 0, 39, "token"},
@@ -104,8 +102,9 @@ TEST(BuildCandidatesTest, WindowsStopAtFourSegments) {
 TEST(BuildTokenCandidatesTest, OneTokenPerSegmentAndNoPhrases) {
   const std::string long_run(25, 'x');
   const auto segments = Spaced({"iPhone15", long_run, "手机", "***"});
-  EXPECT_EQ(AsRows(BuildTokenCandidates(segments)),
-            (std::vector<Row>{{"iPhone15", 0, 8, "token"}, {"手机", 35, 41, "token"}, {"***", 42, 45, "token"}}));
+  EXPECT_EQ(
+      AsRows(BuildTokenCandidates(segments)),
+      (std::vector<Row>{{"iPhone15", 0, 8, "token"}, {"手机", 35, 41, "token"}, {"***", 42, 45, "token"}}));
 }
 
 TEST(AddCandidateTest, RefusesEmptyTooLongAndRepeatedTexts) {
@@ -115,7 +114,8 @@ TEST(AddCandidateTest, RefusesEmptyTooLongAndRepeatedTexts) {
   AddCandidate(list, "手机", 0, 6, "token");
   AddCandidate(list, "手机", 7, 13, "phrase2");
   AddCandidate(list, std::string(24, 'z'), 0, 24, "token");
-  EXPECT_EQ(AsRows(list), (std::vector<Row>{{"手机", 0, 6, "token"}, {std::string(24, 'z'), 0, 24, "token"}}));
+  EXPECT_EQ(AsRows(list),
+            (std::vector<Row>{{"手机", 0, 6, "token"}, {std::string(24, 'z'), 0, 24, "token"}}));
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-#include <cppjieba/Jieba.hpp>
 #include <gtest/gtest.h>
+#include <cppjieba/Jieba.hpp>
 
 #include "test_paths.h"
 
@@ -61,19 +61,28 @@ TEST_F(JiebaDictionaryTest, FindsWhatTheLibraryWouldAbortOn) {
       {"sound dictionary", kJiebaUserDictFile, "手机壳\n", ""},
       {"user dictionary lines are free form", kJiebaUserDictFile, "a b c d e\n\n", ""},
       {"main dictionary line with two columns", kJiebaMainDictFile, "手机 100\n", "jieba.dict.utf8: line 1"},
-      {"main dictionary with an empty line", kJiebaMainDictFile, "手机 100 n\n\n外壳 5 n\n", "jieba.dict.utf8: line 2"},
+      {"main dictionary with an empty line", kJiebaMainDictFile, "手机 100 n\n\n外壳 5 n\n",
+       "jieba.dict.utf8: line 2"},
       {"main dictionary without words", kJiebaMainDictFile, "", "jieba.dict.utf8: no words"},
-      {"model row with three numbers", kJiebaHmmModelFile, "-0.26 -3.14 -1.46\n", "hmm_model.utf8: probability row 1"},
-      {"model without emissions", kJiebaHmmModelFile, std::string(kHmmModel).substr(0, 200), "hmm_model.utf8: "},
+      {"model row with three numbers", kJiebaHmmModelFile, "-0.26 -3.14 -1.46\n",
+       "hmm_model.utf8: probability row 1"},
+      {"model without emissions", kJiebaHmmModelFile, std::string(kHmmModel).substr(0, 200),
+       "hmm_model.utf8: "},
       {"model emission key of two characters", kJiebaHmmModelFile,
-       std::string(kHmmModel).replace(std::string(kHmmModel).find("手:-7.0"), 3, "手机"), "hmm_model.utf8: emission row 3"},
-      {"empty idf table", kJiebaIdfFile, "", "idf.utf8: empty file"},
+       std::string(kHmmModel).replace(std::string(kHmmModel).find("手:-7.0"), 3, "手机"),
+       "hmm_model.utf8: emission row 3"},
+      {"main dictionary word of frequency zero", kJiebaMainDictFile, "手机 0 n\n", "jieba.dict.utf8: line 1"},
+      {"main dictionary frequency not a number", kJiebaMainDictFile, "手机 100 n\n外壳 x n\n",
+       "jieba.dict.utf8: line 2"},
+      {"empty idf table", kJiebaIdfFile, "", "idf.utf8: no positive values"},
+      {"idf table without valid lines", kJiebaIdfFile, "手机\n外壳 1 2\n", "idf.utf8: no positive values"},
       {"empty stop words", kJiebaStopWordsFile, "", "stop_words.utf8: empty file"},
   };
+  int index = 0;
   for (const ProblemCase& c : cases) {
     auto files = ValidFiles();
     files[c.file] = c.content;
-    const std::string problem = FindJiebaDictionaryProblem(Write(files, std::string("case") + c.name[0] + c.name[5]));
+    const std::string problem = FindJiebaDictionaryProblem(Write(files, "case" + std::to_string(index++)));
     if (c.expected_prefix.empty()) {
       EXPECT_EQ(problem, "") << c.name;
     } else {
@@ -86,7 +95,8 @@ TEST_F(JiebaDictionaryTest, ASoundDictionaryLoadsInTheLibrary) {
   const std::string dir = Write(ValidFiles());
   ASSERT_EQ(FindJiebaDictionaryProblem(dir), "");
   cppjieba::Jieba jieba(dir + "/" + kJiebaMainDictFile, dir + "/" + kJiebaHmmModelFile,
-                        dir + "/" + kJiebaUserDictFile, dir + "/" + kJiebaIdfFile, dir + "/" + kJiebaStopWordsFile);
+                        dir + "/" + kJiebaUserDictFile, dir + "/" + kJiebaIdfFile,
+                        dir + "/" + kJiebaStopWordsFile);
   std::vector<std::string> words;
   jieba.Cut("手机外壳", words, true);
   EXPECT_EQ(words, (std::vector<std::string>{"手机", "外壳"}));

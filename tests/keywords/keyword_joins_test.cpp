@@ -19,7 +19,10 @@ TEST(JoinRankedTextsTest, GreedyWithinTheBudget) {
   const std::string thirty(30, 'q');
   const std::string title = "原标题文字一二三四五";
   const TextsCase cases[] = {
-      {"text over the budget is skipped, later ones still join", {"超长" + thirty, "手机", "外壳"}, 24, "手机外壳"},
+      {"text over the budget is skipped, later ones still join",
+       {"超长" + thirty, "手机", "外壳"},
+       24,
+       "手机外壳"},
       {"text containing a chosen one is skipped", {"红色", "红色外壳", "外壳"}, 24, "红色外壳"},
       {"text inside a chosen one is skipped", {"红色外壳", "外壳", "手机"}, 24, "红色外壳手机"},
       {"repeated and empty texts are skipped", {"", "手机", "", "手机", "壳"}, 24, "手机壳"},
@@ -56,11 +59,18 @@ struct SpansCase {
 TEST(JoinRankedSpansTest, SkipsOverlappingSpansAndKeepsTheFallback) {
   const SpansCase cases[] = {
       {"overlapping span is skipped though neither text holds the other",
-       {Ranked("红色手机", 0, 12), Ranked("手机壳", 6, 15), Ranked("充电器", 15, 24)}, 24, "红色手机充电器", 7},
+       {Ranked("红色手机", 0, 12), Ranked("手机壳", 6, 15), Ranked("充电器", 15, 24)},
+       24,
+       "红色手机充电器",
+       7},
       {"touching spans do not overlap", {Ranked("手机", 0, 6), Ranked("外壳", 6, 12)}, 24, "手机外壳", 4},
       {"an empty span never overlaps", {Ranked("手机", 0, 6), Ranked("外壳", 3, 3)}, 24, "手机外壳", 4},
       {"containment is tested as well", {Ranked("手机", 0, 6), Ranked("手机", 20, 26)}, 24, "手机", 2},
-      {"too long is skipped, not the end", {Ranked("一二三四五", 0, 15), Ranked("六七", 15, 21)}, 4, "六七", 2},
+      {"too long is skipped, not the end",
+       {Ranked("一二三四五", 0, 15), Ranked("六七", 15, 21)},
+       4,
+       "六七",
+       2},
       {"ascii blank counts", {Ranked("iPhone15", 0, 8), Ranked("Pro", 9, 12)}, 12, "iPhone15 Pro", 12},
       {"nothing fits keeps the fallback", {Ranked("一二三四五", 0, 15)}, 4, "FALLBACK", 8},
       {"no ranked candidates keeps the fallback", {}, 4, "FALLBACK", 8},
