@@ -22,6 +22,10 @@ struct PercentileCase {
   double expected;
 };
 
+void PrintTo(const PercentileCase& c, std::ostream* os) {
+  *os << "p" << c.p << " of " << c.values.size() << " values";
+}
+
 class PercentileTest : public ::testing::TestWithParam<PercentileCase> {};
 
 TEST_P(PercentileTest, UsesNearestRank) {
@@ -48,6 +52,9 @@ struct GrowthCase {
   size_t warm_up;
   double expected;
 };
+
+// Test names in listings show the case name, not the bytes of the case.
+void PrintTo(const GrowthCase& c, std::ostream* os) { *os << c.name; }
 
 class LateGrowthTest : public ::testing::TestWithParam<GrowthCase> {};
 

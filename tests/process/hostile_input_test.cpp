@@ -65,6 +65,9 @@ struct BadLine {
   std::string line;
 };
 
+// Test names in listings show the case name, not the bytes of the case.
+void PrintTo(const BadLine& c, std::ostream* os) { *os << c.name; }
+
 class BadLineTest : public HostileInputTest, public ::testing::WithParamInterface<BadLine> {};
 
 TEST_P(BadLineTest, GetsErrorReplyWithEmptyId) {
@@ -100,6 +103,9 @@ struct OddRequest {
   const char* name;
   std::string line;
 };
+
+// Test names in listings show the case name, not the bytes of the case.
+void PrintTo(const OddRequest& c, std::ostream* os) { *os << c.name; }
 
 class OddRequestTest : public HostileInputTest, public ::testing::WithParamInterface<OddRequest> {};
 

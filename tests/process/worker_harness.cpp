@@ -1,8 +1,25 @@
 #include "tests/process/worker_harness.h"
 
+#include <cstdlib>
+
 namespace quirvel::test {
+namespace {
+
+// In the sanitizer build the leak checker lists the suppressions it used on
+// standard error at exit; the tests read that stream as the worker's own.
+void QuietSanitizerSummary() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  const char* current = std::getenv("LSAN_OPTIONS");
+  std::string options = current == nullptr ? "" : std::string(current) + ":";
+  setenv("LSAN_OPTIONS", (options + "print_suppressions=0").c_str(), 1);
+}
+
+}  // namespace
 
 std::vector<std::string> WorkerCommandWith(const std::vector<std::string>& arguments) {
+  QuietSanitizerSummary();
   std::vector<std::string> command = {QUIRVEL_WORKER_PATH};
   command.insert(command.end(), arguments.begin(), arguments.end());
   return command;

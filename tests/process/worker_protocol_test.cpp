@@ -78,6 +78,9 @@ struct BadCommandLine {
   std::string fatal_prefix;
 };
 
+// Test names in listings show the case name, not the bytes of the case.
+void PrintTo(const BadCommandLine& c, std::ostream* os) { *os << c.name; }
+
 class BadCommandLineTest : public ::testing::TestWithParam<BadCommandLine> {};
 
 TEST_P(BadCommandLineTest, EndsWithFatalLineAndCodeOne) {
