@@ -131,30 +131,69 @@ Json CollectMetrics(const JiebaKeywordModel* model) {
               {"candidate_cache_size", CandidateCacheSize(model)}};
 }
 
+namespace {
+
+// Characters of text that begin before byte offset, stepping as the UTF-8 helpers do.
+std::size_t CharsBefore(const std::string& text, std::uint64_t offset) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < text.size() && pos < offset; ++count) pos += Utf8CharLengthAt(text, pos);
+  return count;
+}
+
+}  // namespace
+
 std::string MapSpanToInput(const std::vector<std::string>& input_chars, const std::string& normalized_title,
-                           std::uint64_t offset, const std::string& keyword) {
-  std::size_t start_char = 0;
-  for (std::size_t pos = 0; pos < normalized_title.size() && pos < offset; ++start_char)
-    pos += Utf8CharLengthAt(normalized_title, pos);
+                           std::uint64_t offset, const std::string& keyword, std::uint64_t end) {
+  const std::size_t start_char = CharsBefore(normalized_title, offset);
   if (start_char >= input_chars.size()) return keyword;
-  const std::size_t end_char = std::min(start_char + CountUtf8Chars(keyword), input_chars.size());
+  // A phrase's text drops the blanks between a Chinese word and an ASCII word, so
+  // its character count is shorter than the stretch of title it covers: the span,
+  // when known, says which input characters the keyword stands for.
+  const std::size_t length =
+      end > offset ? CharsBefore(normalized_title, end) - start_char : CountUtf8Chars(keyword);
+  const std::size_t end_char = std::min(start_char + length, input_chars.size());
   std::string piece;
   for (std::size_t i = start_char; i < end_char; ++i) piece += input_chars[i];
   return piece.empty() ? keyword : piece;
 }
+
+namespace {
+
+bool SpansOverlap(const RankedCandidate& a, const RankedCandidate& b) {
+  return a.end > a.start && b.end > b.start && a.start < b.end && b.start < a.end;
+}
+
+// The ranked list holds every candidate, and the parts of a chosen phrase also
+// occur inside the keyword text. Only the keywords the model's join could have
+// chosen are rebuilt: none that repeats, contains, lies inside or overlaps one
+// already taken, so the reply never names a word twice.
+bool RepeatsTakenKeyword(const RankedCandidate& keyword, const std::vector<const RankedCandidate*>& taken) {
+  for (const RankedCandidate* other : taken) {
+    if (other->text.find(keyword.text) != std::string::npos || keyword.text.find(other->text) != std::string::npos ||
+        SpansOverlap(*other, keyword)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
 
 std::string BuildKeywordText(const ExtractionResult& result, std::int32_t max_len) {
   const std::vector<std::string> input_chars = SplitUtf8Chars(result.input_title);
   if (input_chars.size() != CountUtf8Chars(result.normalized_title)) return result.keyword_text;
   const auto budget = static_cast<std::size_t>(std::max<std::int32_t>(max_len, 0));
   std::string output;
+  std::vector<const RankedCandidate*> taken;
   for (const RankedCandidate& keyword : result.ranked) {
     if (keyword.text.empty() || result.keyword_text.find(keyword.text) == std::string::npos) continue;
-    const std::string piece = MapSpanToInput(input_chars, result.normalized_title, keyword.start, keyword.text);
+    if (RepeatsTakenKeyword(keyword, taken)) continue;
+    const std::string piece = MapSpanToInput(input_chars, result.normalized_title, keyword.start, keyword.text, keyword.end);
     const bool blank = NeedsBlankBetween(output, piece);
     if (CountUtf8Chars(output) + (blank ? 1 : 0) + CountUtf8Chars(piece) > budget) continue;
     if (blank) output += ' ';
     output += piece;
+    taken.push_back(&keyword);
   }
   return output.empty() ? result.keyword_text : output;
 }

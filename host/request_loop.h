@@ -23,9 +23,10 @@ Json MakeErrorReply(const std::string& id, const std::string& message);
 Json CollectMetrics(const JiebaKeywordModel* model);
 
 // The characters of the input title that stand where `keyword` starts (byte
-// `offset` of the normalized title), as many as the keyword has characters.
+// `offset` of the normalized title): those of its span up to byte `end` when the
+// span is known (end > offset), else as many as the keyword has characters.
 std::string MapSpanToInput(const std::vector<std::string>& input_chars, const std::string& normalized_title,
-                           std::uint64_t offset, const std::string& keyword);
+                           std::uint64_t offset, const std::string& keyword, std::uint64_t end = 0);
 // The keyword text rebuilt out of the request's own characters, within
 // max_len characters; the model's keyword text when it cannot be rebuilt.
 std::string BuildKeywordText(const ExtractionResult& result, std::int32_t max_len);

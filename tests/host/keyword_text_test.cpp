@@ -11,10 +11,11 @@
 namespace quirvel {
 namespace {
 
-RankedCandidate Keyword(const std::string& text, std::uint64_t start) {
+RankedCandidate Keyword(const std::string& text, std::uint64_t start, std::uint64_t end = 0) {
   RankedCandidate keyword;
   keyword.text = text;
   keyword.start = start;
+  keyword.end = end;
   return keyword;
 }
 
@@ -41,6 +42,17 @@ TEST(MapSpanToInputTest, TakesTheInputCharactersAtTheKeywordsPosition) {
   for (const MapCase& c : cases) {
     EXPECT_EQ(MapSpanToInput(SplitUtf8Chars(c.input), c.normalized, c.offset, c.keyword), c.expected) << c.label;
   }
+}
+
+TEST(MapSpanToInputTest, AKnownSpanKeepsTheBlanksAPhraseDropped) {
+  // The phrase text joins a Chinese word and an ASCII word without the title's blank.
+  const std::string input = "保溫杯 500ml 保冷";
+  const std::string normalized = "保温杯 500ml 保冷";
+  const auto chars = SplitUtf8Chars(input);
+  EXPECT_EQ(MapSpanToInput(chars, normalized, 0, "保温杯500ml保冷", normalized.size()), input);
+  EXPECT_EQ(MapSpanToInput(chars, normalized, 0, "保温杯500ml", 15), "保溫杯 500ml");
+  // Without a span the keyword's own character count decides, and the blank costs a character.
+  EXPECT_EQ(MapSpanToInput(chars, normalized, 0, "保温杯500ml"), "保溫杯 500m");
 }
 
 struct BuildCase {
@@ -76,6 +88,14 @@ TEST(BuildKeywordTextTest, RebuildsWithinTheBudget) {
       {"no keywords", title, title, "X100", {}, 24, "X100"},
       {"word characters beyond letters", "a/b c.d", "a/b c.d", "a/b c.d",
        {Keyword("a/b", 0), Keyword("c.d", 4)}, 24, "a/b c.d"},
+      // The parts of a chosen phrase also occur in the keyword text: they are not named again.
+      {"parts of a chosen phrase", title, title, "X100VI FUJIFILM富士",
+       {Keyword("X100VI FUJIFILM", 0, 15), Keyword("X100VI", 0, 6), Keyword("FUJIFILM", 7, 15), Keyword("富士", 16, 22)},
+       24, "X100VI FUJIFILM富士"},
+      {"a repeated keyword", title, title, "富士", {Keyword("富士", 16, 22), Keyword("富士", 16, 22)}, 24, "富士"},
+      {"overlapping spans", "abcd", "abcd", "ab bc", {Keyword("ab", 0, 2), Keyword("bc", 1, 3)}, 24, "ab"},
+      {"a phrase keeps the title's blanks", "保溫杯 500ml 保冷", "保温杯 500ml 保冷", "保温杯500ml保冷",
+       {Keyword("保温杯500ml保冷", 0, 22), Keyword("500ml", 10, 15)}, 24, "保溫杯 500ml 保冷"},
       {"punctuation needs no blank", "a) (b", "a) (b", "a) (b", {Keyword("a)", 0), Keyword("(b", 3)}, 24, "a)(b"},
   };
   for (const BuildCase& c : cases) {
