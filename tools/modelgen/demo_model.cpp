@@ -118,9 +118,14 @@ void BuildGraph(GraphBuilder& b, const std::vector<float>& table, std::int64_t v
 
 }  // namespace
 
-std::vector<std::string> DemoVocabulary(const std::string& jieba_dict_file) {
+std::vector<std::string> SpecialAndAsciiTokens() {
   std::vector<std::string> tokens = SpecialTokens();
   AddAscii(tokens);
+  return tokens;
+}
+
+std::vector<std::string> DemoVocabulary(const std::string& jieba_dict_file) {
+  std::vector<std::string> tokens = SpecialAndAsciiTokens();
   AddDictionaryCharacters(jieba_dict_file, tokens);
   return tokens;
 }

@@ -16,6 +16,10 @@ struct DemoSpec {
   std::int64_t width = 256;
 };
 
+// [PAD]=0, [unusedN], [UNK]=100, [CLS]=101, [SEP]=102, [MASK]=103, then
+// printable ASCII (lower-case letters only) and "##" letters and digits.
+std::vector<std::string> SpecialAndAsciiTokens();
+
 // The vocabulary lines: [PAD]=0, [UNK]=100, [CLS]=101, [SEP]=102, [MASK]=103,
 // then ASCII, "##" continuations of letters and digits, then the dictionary's
 // characters in order of first appearance.

@@ -2,12 +2,12 @@
 
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 namespace quirvel::modelgen {
 namespace {
 
 constexpr std::int64_t kIrVersion = 8;
-constexpr std::int64_t kOpsetVersion = 13;
 
 void SetShape(onnx::ValueInfoProto& info, std::int32_t elem_type, const std::vector<Dim>& shape) {
   onnx::TypeProto_Tensor* tensor = info.mutable_type()->mutable_tensor_type();
@@ -28,12 +28,12 @@ void SetShape(onnx::ValueInfoProto& info, std::int32_t elem_type, const std::vec
 Dim Fixed(std::int64_t size) { return Dim{size, ""}; }
 Dim Symbolic(const std::string& name) { return Dim{0, name}; }
 
-GraphBuilder::GraphBuilder() : graph_(model_.mutable_graph()) {
+GraphBuilder::GraphBuilder(std::int64_t opset_version) : graph_(model_.mutable_graph()) {
   model_.set_ir_version(kIrVersion);
   model_.set_producer_name("quirvel-modelgen");
   onnx::OperatorSetIdProto* opset = model_.add_opset_import();
   opset->set_domain("");
-  opset->set_version(kOpsetVersion);
+  opset->set_version(opset_version);
   graph_->set_name("quirvel_test_model");
 }
 
@@ -67,6 +67,16 @@ std::string GraphBuilder::FloatConstant(const std::vector<float>& values, const 
   for (std::int64_t dim : shape) tensor->add_dims(dim);
   // Raw little-endian bytes keep large tables compact in the file.
   tensor->set_raw_data(std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float)));
+  return name;
+}
+
+std::string GraphBuilder::RawFloatConstant(std::string&& bytes, const std::vector<std::int64_t>& shape) {
+  onnx::TensorProto* tensor = graph_->add_initializer();
+  const std::string name = Fresh("const_f32");
+  tensor->set_name(name);
+  tensor->set_data_type(onnx::TensorProto_DataType_FLOAT);
+  for (std::int64_t dim : shape) tensor->add_dims(dim);
+  tensor->set_raw_data(std::move(bytes));
   return name;
 }
 

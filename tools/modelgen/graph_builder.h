@@ -20,12 +20,15 @@ Dim Symbolic(const std::string& name);
 
 class GraphBuilder {
  public:
-  GraphBuilder();
+  // Opset 13 unless a model needs a later operator (LayerNormalization is 17).
+  explicit GraphBuilder(std::int64_t opset_version = 13);
 
   void AddInput(const std::string& name, std::int32_t elem_type, const std::vector<Dim>& shape);
   void AddOutput(const std::string& name, std::int32_t elem_type, const std::vector<Dim>& shape);
   std::string Int64Constant(const std::vector<std::int64_t>& values);
   std::string FloatConstant(const std::vector<float>& values, const std::vector<std::int64_t>& shape);
+  // Takes little-endian float bytes as they are, so large weights are never copied.
+  std::string RawFloatConstant(std::string&& bytes, const std::vector<std::int64_t>& shape);
   // Adds a node and returns its single output name (or `output` when given).
   std::string Node(const std::string& op, const std::vector<std::string>& inputs, const std::string& output = "");
   onnx::NodeProto& LastNode();

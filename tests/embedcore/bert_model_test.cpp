@@ -1,0 +1,107 @@
+// A shrunken BERT-shaped encoder from the model generator, run by the engine
+// the way the worker runs bge-large-zh-v1.5: first-token rows, unit length.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "embedcore/embedcore.h"
+
+namespace {
+
+const std::string kModel = std::string(EMBEDCORE_BERT_MODEL_DIR) + "/model.onnx";
+const std::string kVocab = std::string(EMBEDCORE_BERT_MODEL_DIR) + "/vocab.txt";
+constexpr int kHidden = 32;
+
+struct EngineDeleter {
+  void operator()(embedcore_engine* engine) const { embedcore_destroy(engine); }
+};
+using Engine = std::unique_ptr<embedcore_engine, EngineDeleter>;
+
+Engine CreateEngine(std::uint32_t profile, std::uint32_t output_mode, std::int32_t expected_dimension) {
+  embedcore_options options{};
+  options.profile = profile;
+  options.output_mode = output_mode;
+  options.expected_dimension = expected_dimension;
+  options.model_path = kModel.c_str();
+  options.tokenizer_path = kVocab.c_str();
+  return Engine(embedcore_create(&options));
+}
+
+std::vector<std::vector<float>> Embed(embedcore_engine* engine, const std::vector<const char*>& texts) {
+  const int count = static_cast<int>(texts.size());
+  std::vector<float> flat(texts.size() * kHidden);
+  if (embedcore_embed_texts(engine, texts.data(), count, 64, flat.data(), static_cast<int>(flat.size()),
+                            nullptr, nullptr) != 1) {
+    ADD_FAILURE() << embedcore_last_error(engine);
+    return {};
+  }
+  std::vector<std::vector<float>> rows;
+  for (int i = 0; i < count; ++i)
+    rows.emplace_back(flat.begin() + i * kHidden, flat.begin() + (i + 1) * kHidden);
+  return rows;
+}
+
+float Dot(const std::vector<float>& a, const std::vector<float>& b) {
+  float sum = 0.0f;
+  for (std::size_t i = 0; i < a.size(); ++i) sum += a[i] * b[i];
+  return sum;
+}
+
+struct LoadCase {
+  const char* name;
+  std::uint32_t profile;
+  std::uint32_t output_mode;
+  std::int32_t expected_dimension;
+};
+
+class BertModelLoadTest : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(BertModelLoadTest, GivesFiniteUnitRows) {
+  const LoadCase& c = GetParam();
+  const Engine engine = CreateEngine(c.profile, c.output_mode, c.expected_dimension);
+  ASSERT_EQ(embedcore_dimension(engine.get()), kHidden) << embedcore_last_error(engine.get());
+  const auto rows = Embed(engine.get(), {"一丁七", "ab 12", "丁", "[SEP] 万丈三上下"});
+  ASSERT_EQ(rows.size(), 4u);
+  for (const auto& row : rows) {
+    for (float value : row) ASSERT_TRUE(std::isfinite(value));
+    EXPECT_NEAR(Dot(row, row), 1.0f, 1e-4f);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, BertModelLoadTest,
+                         testing::Values(LoadCase{"BgeFirstToken", 1, 3, kHidden},
+                                         LoadCase{"BgeProfileDefaultMode", 1, 0, kHidden},
+                                         LoadCase{"Auto", 0, 0, 0}),
+                         [](const testing::TestParamInfo<LoadCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(BertModelTest, ProfileDimensionStillGuardsTheShrunkenModel) {
+  const Engine engine = CreateEngine(1, 3, 0);
+  EXPECT_EQ(embedcore_dimension(engine.get()), 0);
+  EXPECT_NE(std::string(embedcore_last_error(engine.get())).find("1024"), std::string::npos);
+}
+
+TEST(BertModelTest, DifferentTextsGiveDifferentRows) {
+  const Engine engine = CreateEngine(1, 3, kHidden);
+  const auto rows = Embed(engine.get(), {"一丁七", "万丈三上下", "ab"});
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_LT(Dot(rows[0], rows[1]), 0.999f);
+  EXPECT_LT(Dot(rows[0], rows[2]), 0.999f);
+}
+
+// Padding keys are masked out of attention, so a short text's row does not
+// depend on the longer texts it is batched with.
+TEST(BertModelTest, PaddingInABatchLeavesARowUnchanged) {
+  const Engine engine = CreateEngine(1, 3, kHidden);
+  const auto alone = Embed(engine.get(), {"丁七"});
+  const auto batched = Embed(engine.get(), {"万丈三上下一丁七万丈三上下", "丁七"});
+  ASSERT_EQ(alone.size(), 1u);
+  ASSERT_EQ(batched.size(), 2u);
+  for (int h = 0; h < kHidden; ++h) EXPECT_NEAR(alone[0][h], batched[1][h], 1e-4f) << "column " << h;
+}
+
+}  // namespace
