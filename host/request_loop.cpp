@@ -198,6 +198,14 @@ std::string BuildKeywordText(const ExtractionResult& result, std::int32_t max_le
   return output.empty() ? result.keyword_text : output;
 }
 
+std::string FitToBudget(const std::string& keywords, std::int32_t max_len) {
+  const auto budget = static_cast<std::size_t>(std::max<std::int32_t>(max_len, 0));
+  if (CountUtf8Chars(keywords) <= budget) return keywords;
+  std::string cut = TruncateUtf8Chars(keywords, budget);
+  while (!cut.empty() && cut.back() == ' ') cut.pop_back();
+  return cut;
+}
+
 std::int32_t ReadMaxLen(const Json& request) {
   const auto member = request.find("max_len");
   const std::int32_t value = member == request.end() ? kDefaultMaxLen : NumberToInt32(*member);
@@ -211,7 +219,7 @@ Json HandleExtract(const std::string& id, JiebaKeywordModel* model, const Json& 
   const ExtractionResult result = Extract(model, request["title"].get<std::string>(), static_cast<std::size_t>(max_len));
   Json reply = MakeOkReply(id);
   reply["title"] = ToTraditional(result.normalized_title);
-  reply["keywords"] = ToTraditional(BuildKeywordText(result, max_len));
+  reply["keywords"] = FitToBudget(ToTraditional(BuildKeywordText(result, max_len)), max_len);
   reply["len"] = result.keyword_length;
   reply.update(CollectMetrics(model));
   return reply;

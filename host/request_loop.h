@@ -30,6 +30,10 @@ std::string MapSpanToInput(const std::vector<std::string>& input_chars, const st
 // The keyword text rebuilt out of the request's own characters, within
 // max_len characters; the model's keyword text when it cannot be rebuilt.
 std::string BuildKeywordText(const ExtractionResult& result, std::int32_t max_len);
+// The back-conversion can lengthen a text (a Simplified word may become a
+// longer Taiwanese one): the parent's limit still holds, so a keyword text
+// that grew past max_len characters is cut to it, without a trailing blank.
+std::string FitToBudget(const std::string& keywords, std::int32_t max_len);
 // The effective "max_len" of a request: 24 when absent or below 1, saturated
 // to the signed 32-bit range. Throws the JSON library's type error for a
 // string, null, array or object.

@@ -108,5 +108,20 @@ TEST(BuildKeywordTextTest, RebuildsWithinTheBudget) {
   }
 }
 
+TEST(FitToBudgetTest, CutsOnlyTextsThatGrewPastTheLimit) {
+  const struct {
+    std::string text;
+    std::int32_t max_len;
+    std::string expected;
+  } cases[] = {
+      {"筆記型電腦 16GB", 10, "筆記型電腦 16GB"},
+      {"筆記型電腦 16GB", 9, "筆記型電腦 16G"},
+      {"筆記型電腦 16GB", 6, "筆記型電腦"},  // no trailing blank
+      {"高畫質", 2, "高畫"},
+      {"", 5, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FitToBudget(c.text, c.max_len), c.expected) << c.text << " " << c.max_len;
+}
+
 }  // namespace
 }  // namespace quirvel
