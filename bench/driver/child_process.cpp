@@ -127,7 +127,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
-  const int rc = posix_spawn(&pid_, argv[0].c_str(), setup.actions(), setup.attributes(), args.data(), environ);
+  const int rc =
+      posix_spawn(&pid_, argv[0].c_str(), setup.actions(), setup.attributes(), args.data(), environ);
   if (rc != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
   stdin_ = std::move(in.write_end);
   outputs_[0] = std::move(out.read_end);

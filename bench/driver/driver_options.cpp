@@ -43,16 +43,19 @@ const std::map<std::string, Setter>& ValueOptions() {
       {"--model", [](DriverOptions& o, auto&, auto& v) { o.model = v; }},
       {"--tokenizer", [](DriverOptions& o, auto&, auto& v) { o.tokenizer = v; }},
       {"--worker-arg", [](DriverOptions& o, auto&, auto& v) { o.worker_args.push_back(v); }},
-      {"--titles", [](DriverOptions& o, auto&, auto& v) {
+      {"--titles",
+       [](DriverOptions& o, auto&, auto& v) {
          o.titles = v;
          o.titles_required = true;
        }},
       {"--requests", [](DriverOptions& o, auto& k, auto& v) { o.requests = ParseCount(k, v); }},
-      {"--max-len", [](DriverOptions& o, auto& k, auto& v) { o.max_len = static_cast<int>(ParseCount(k, v)); }},
+      {"--max-len",
+       [](DriverOptions& o, auto& k, auto& v) { o.max_len = static_cast<int>(ParseCount(k, v)); }},
       {"--cache", [](DriverOptions& o, auto&, auto& v) { o.cache_modes = ParseCacheModes(v); }},
       {"--metrics-every", [](DriverOptions& o, auto& k, auto& v) { o.metrics_every = ParseCount(k, v); }},
       {"--warm-up", [](DriverOptions& o, auto& k, auto& v) { o.warm_up = ParseCount(k, v); }},
-      {"--max-rss-growth", [](DriverOptions& o, auto& k, auto& v) { o.max_late_growth = ParsePercent(k, v); }},
+      {"--max-rss-growth",
+       [](DriverOptions& o, auto& k, auto& v) { o.max_late_growth = ParsePercent(k, v); }},
       {"--json", [](DriverOptions& o, auto&, auto& v) { o.json_path = v; }},
       {"--svg", [](DriverOptions& o, auto&, auto& v) { o.svg_path = v; }},
       {"--rss-csv", [](DriverOptions& o, auto&, auto& v) { o.rss_csv_path = v; }},

@@ -35,7 +35,8 @@ std::pair<std::vector<std::string>, std::string> ChooseTitles(const DriverOption
 }
 
 std::vector<std::string> WorkerCommand(const DriverOptions& options, bool candidate_cache) {
-  std::vector<std::string> command = {options.worker, "--model", options.model, "--tokenizer", options.tokenizer};
+  std::vector<std::string> command = {options.worker, "--model", options.model, "--tokenizer",
+                                      options.tokenizer};
   command.insert(command.end(), options.worker_args.begin(), options.worker_args.end());
   if (candidate_cache) command.push_back("--candidate-cache");
   return command;
@@ -44,10 +45,13 @@ std::vector<std::string> WorkerCommand(const DriverOptions& options, bool candid
 std::vector<RunResult> RunAll(const DriverOptions& options, const std::vector<std::string>& titles) {
   std::vector<RunResult> runs;
   for (bool candidate_cache : options.cache_modes) {
-    std::cerr << "running " << options.requests << " requests, " << quirvel::bench::CacheLabel(candidate_cache)
-              << "\n";
-    quirvel::bench::RunPlan plan{WorkerCommand(options, candidate_cache), titles, options.requests,
-                                 options.max_len, options.metrics_every,
+    std::cerr << "running " << options.requests << " requests, "
+              << quirvel::bench::CacheLabel(candidate_cache) << "\n";
+    quirvel::bench::RunPlan plan{WorkerCommand(options, candidate_cache),
+                                 titles,
+                                 options.requests,
+                                 options.max_len,
+                                 options.metrics_every,
                                  options.requests >= 20000 ? options.requests / 10 : 0};
     runs.push_back(quirvel::bench::RunWorker(plan));
     runs.back().candidate_cache = candidate_cache;
@@ -72,8 +76,9 @@ bool MemoryLevelsOff(const DriverOptions& options, const std::vector<RunResult>&
   for (const RunResult& run : runs) {
     const double growth = quirvel::bench::LateGrowth(run.rss, warm_up);
     std::cout << quirvel::bench::CacheLabel(run.candidate_cache) << ": RSS " << run.start_rss_kib / 1024
-              << " MiB at ready, " << run.end_rss_kib / 1024 << " MiB at end; growth over the second half after "
-              << warm_up << " warm-up requests: " << growth * 100 << " %\n";
+              << " MiB at ready, " << run.end_rss_kib / 1024
+              << " MiB at end; growth over the second half after " << warm_up
+              << " warm-up requests: " << growth * 100 << " %\n";
     if (!run.candidate_cache && options.max_late_growth >= 0 && growth > options.max_late_growth) {
       std::cout << "memory does not level off with the cache off (limit " << options.max_late_growth * 100
                 << " %)\n";

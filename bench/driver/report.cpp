@@ -28,7 +28,8 @@ std::string Column(const std::string& text, size_t width) {
 
 nlohmann::json RunJson(const RunResult& run) {
   nlohmann::json samples = nlohmann::json::array();
-  for (const RssSample& sample : run.rss) samples.push_back({{"requests", sample.requests}, {"rss_kib", sample.rss_kib}});
+  for (const RssSample& sample : run.rss)
+    samples.push_back({{"requests", sample.requests}, {"rss_kib", sample.rss_kib}});
   return {{"candidate_cache", run.candidate_cache},
           {"ready_ms", run.ready_ms},
           {"first_extract_ms", run.first_extract_ms},
@@ -61,29 +62,32 @@ double RequestsPerSecond(const RunResult& run) {
 }
 
 void PrintTable(std::ostream& out, const ReportContext& context, const std::vector<RunResult>& runs) {
-  out << "worker:    " << context.worker << "\nmodel:     " << context.model << "\ntokenizer: " << context.tokenizer
-      << "\ntitles:    " << context.title_count << " from " << context.titles_source << "\nrequests:  "
-      << context.requests << " per run, max_len " << context.max_len << "\n\n";
+  out << "worker:    " << context.worker << "\nmodel:     " << context.model
+      << "\ntokenizer: " << context.tokenizer << "\ntitles:    " << context.title_count << " from "
+      << context.titles_source << "\nrequests:  " << context.requests << " per run, max_len "
+      << context.max_len << "\n\n";
   out << Column("run", 10) << Column("ready ms", 9) << Column("first ms", 9) << Column("median ms", 10)
       << Column("p95 ms", 8) << Column("p99 ms", 8) << Column("req/s", 8) << Column("peak MiB", 9)
       << Column("end MiB", 8) << Column("errors", 7) << "\n";
   for (const RunResult& run : runs) {
     out << Column(CacheLabel(run.candidate_cache), 10) << Column(Fixed(run.ready_ms, 1), 9)
         << Column(Fixed(run.first_extract_ms, 1), 9) << Column(Fixed(Percentile(run.steady_ms, 50), 3), 10)
-        << Column(Fixed(Percentile(run.steady_ms, 95), 3), 8) << Column(Fixed(Percentile(run.steady_ms, 99), 3), 8)
-        << Column(Fixed(RequestsPerSecond(run), 1), 8) << Column(Fixed(Mib(run.peak_rss_kib), 1), 9)
-        << Column(Fixed(Mib(run.end_rss_kib), 1), 8) << Column(std::to_string(run.error_replies), 7) << "\n";
+        << Column(Fixed(Percentile(run.steady_ms, 95), 3), 8)
+        << Column(Fixed(Percentile(run.steady_ms, 99), 3), 8) << Column(Fixed(RequestsPerSecond(run), 1), 8)
+        << Column(Fixed(Mib(run.peak_rss_kib), 1), 9) << Column(Fixed(Mib(run.end_rss_kib), 1), 8)
+        << Column(std::to_string(run.error_replies), 7) << "\n";
   }
   for (const RunResult& run : runs) {
-    if (run.error_replies > 0) out << CacheLabel(run.candidate_cache) << ": first error: " << run.first_error << "\n";
+    if (run.error_replies > 0)
+      out << CacheLabel(run.candidate_cache) << ": first error: " << run.first_error << "\n";
   }
 }
 
 std::string ResultsJson(const ReportContext& context, const std::vector<RunResult>& runs) {
-  nlohmann::json document = {{"worker", context.worker},       {"model", context.model},
-                             {"tokenizer", context.tokenizer}, {"titles", context.titles_source},
+  nlohmann::json document = {{"worker", context.worker},           {"model", context.model},
+                             {"tokenizer", context.tokenizer},     {"titles", context.titles_source},
                              {"title_count", context.title_count}, {"requests", context.requests},
-                             {"max_len", context.max_len},     {"runs", nlohmann::json::array()}};
+                             {"max_len", context.max_len},         {"runs", nlohmann::json::array()}};
   for (const RunResult& run : runs) document["runs"].push_back(RunJson(run));
   return document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
@@ -113,7 +117,8 @@ std::string RssCurveSvg(const std::vector<RunResult>& runs) {
   std::vector<LineSeries> series;
   for (const RunResult& run : runs) {
     LineSeries line{CacheLabel(run.candidate_cache), {}};
-    for (const RssSample& sample : run.rss) line.points.emplace_back(static_cast<double>(sample.requests), Mib(sample.rss_kib));
+    for (const RssSample& sample : run.rss)
+      line.points.emplace_back(static_cast<double>(sample.requests), Mib(sample.rss_kib));
     series.push_back(line);
   }
   return LineChartSvg("Worker resident memory (VmRSS)", "requests", "MiB", series);

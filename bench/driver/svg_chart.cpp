@@ -37,11 +37,12 @@ void OpenSvg(std::ostringstream& svg, const std::string& title) {
   svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
       << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-      << "<text x=\"" << kWidth / 2 << "\" y=\"22\" text-anchor=\"middle\" font-size=\"15\">" << EscapeXml(title)
-      << "</text>\n";
+      << "<text x=\"" << kWidth / 2 << "\" y=\"22\" text-anchor=\"middle\" font-size=\"15\">"
+      << EscapeXml(title) << "</text>\n";
 }
 
-void DrawAxes(std::ostringstream& svg, const Frame& frame, const std::string& x_label, const std::string& y_label) {
+void DrawAxes(std::ostringstream& svg, const Frame& frame, const std::string& x_label,
+              const std::string& y_label) {
   svg << "<g stroke=\"#444\">\n<line x1=\"" << kLeft << "\" y1=\"" << kTop + kPlotHeight << "\" x2=\""
       << kLeft + kPlotWidth << "\" y2=\"" << kTop + kPlotHeight << "\"/>\n<line x1=\"" << kLeft << "\" y1=\""
       << kTop << "\" x2=\"" << kLeft << "\" y2=\"" << kTop + kPlotHeight << "\"/>\n</g>\n";
@@ -62,8 +63,8 @@ void DrawLegend(std::ostringstream& svg, const std::vector<std::string>& names) 
   for (size_t i = 0; i < names.size(); ++i) {
     const double y = kTop + 10 + 18 * static_cast<double>(i);
     svg << "<rect x=\"" << kWidth - 190 << "\" y=\"" << y - 9 << "\" width=\"12\" height=\"12\" fill=\""
-        << ColorOf(i) << "\"/>\n<text x=\"" << kWidth - 172 << "\" y=\"" << y + 2 << "\">" << EscapeXml(names[i])
-        << "</text>\n";
+        << ColorOf(i) << "\"/>\n<text x=\"" << kWidth - 172 << "\" y=\"" << y + 2 << "\">"
+        << EscapeXml(names[i]) << "</text>\n";
   }
 }
 
@@ -117,11 +118,20 @@ std::string EscapeXml(const std::string& text) {
   std::string escaped;
   for (char c : text) {
     switch (c) {
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '&': escaped += "&amp;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += c;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      default:
+        escaped += c;
     }
   }
   return escaped;
@@ -131,7 +141,8 @@ std::string HistogramSvg(const std::string& title, const std::string& x_label,
                          const std::vector<HistogramSeries>& series) {
   Frame frame;
   for (const HistogramSeries& one : series) {
-    frame.x_max = std::max(frame.x_max, one.histogram.bin_width * static_cast<double>(one.histogram.counts.size()));
+    frame.x_max =
+        std::max(frame.x_max, one.histogram.bin_width * static_cast<double>(one.histogram.counts.size()));
   }
   frame.y_max = LargestCount(series) * 1.1;
   std::ostringstream svg;

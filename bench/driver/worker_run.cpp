@@ -95,7 +95,8 @@ void SendRequests(ChildProcess& worker, const RunPlan& plan, RunResult& result) 
 void ShutDown(ChildProcess& worker, RunResult& result) {
   result.end_rss_kib = ReadKib(worker, "VmRSS");
   result.peak_rss_kib = ReadKib(worker, "VmHWM");
-  if (!worker.Write("{\"id\":\"end\",\"type\":\"shutdown\"}\n")) FailWithExit(worker, "cannot write shutdown");
+  if (!worker.Write("{\"id\":\"end\",\"type\":\"shutdown\"}\n"))
+    FailWithExit(worker, "cannot write shutdown");
   const auto reply = worker.ReadLine(ChildStream::kStdout, kReplyTimeout);
   if (!reply) FailWithExit(worker, "no reply to shutdown");
   const ExitStatus status = worker.Wait(kExitTimeout);

@@ -34,8 +34,10 @@ TEST_P(PercentileTest, UsesNearestRank) {
 
 INSTANTIATE_TEST_SUITE_P(Stats, PercentileTest,
                          ::testing::Values(PercentileCase{{}, 50, 0}, PercentileCase{{7}, 99, 7},
-                                           PercentileCase{{4, 1, 3, 2}, 50, 2}, PercentileCase{{4, 1, 3, 2}, 75, 3},
-                                           PercentileCase{{4, 1, 3, 2}, 100, 4}, PercentileCase{{4, 1, 3, 2}, 0, 1},
+                                           PercentileCase{{4, 1, 3, 2}, 50, 2},
+                                           PercentileCase{{4, 1, 3, 2}, 75, 3},
+                                           PercentileCase{{4, 1, 3, 2}, 100, 4},
+                                           PercentileCase{{4, 1, 3, 2}, 0, 1},
                                            PercentileCase{{5, 1, 2, 3, 4, 6, 7, 8, 9, 10}, 95, 10}));
 
 TEST(HistogramTest, PutsValuesBeyondTheRangeInTheLastBin) {
@@ -78,10 +80,11 @@ DriverOptions Defaults() {
 }
 
 TEST(DriverOptionsTest, ReadsValuesInlineAndFromTheNextArgument) {
-  const DriverOptions options = ParseDriverOptions(
-      {"--model=m.onnx", "--tokenizer", "v.txt", "--requests=50", "--cache", "on", "--worker-arg=--profile=bge",
-       "--worker-arg", "--rank-mode=embedding", "--max-rss-growth", "2.5", "--titles", "t.txt"},
-      Defaults());
+  const DriverOptions options =
+      ParseDriverOptions({"--model=m.onnx", "--tokenizer", "v.txt", "--requests=50", "--cache", "on",
+                          "--worker-arg=--profile=bge", "--worker-arg", "--rank-mode=embedding",
+                          "--max-rss-growth", "2.5", "--titles", "t.txt"},
+                         Defaults());
   EXPECT_EQ(options.worker, "/bin/worker");
   EXPECT_EQ(options.model, "m.onnx");
   EXPECT_EQ(options.tokenizer, "v.txt");
@@ -95,7 +98,9 @@ TEST(DriverOptionsTest, ReadsValuesInlineAndFromTheNextArgument) {
 
 class DriverOptionsErrorTest : public ::testing::TestWithParam<std::vector<std::string>> {};
 
-TEST_P(DriverOptionsErrorTest, Rejects) { EXPECT_THROW(ParseDriverOptions(GetParam(), Defaults()), std::invalid_argument); }
+TEST_P(DriverOptionsErrorTest, Rejects) {
+  EXPECT_THROW(ParseDriverOptions(GetParam(), Defaults()), std::invalid_argument);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     DriverOptions, DriverOptionsErrorTest,
@@ -127,7 +132,9 @@ TEST(TitlesTest, ReadsFilesOfAFolderInOrderAndSkipsEmptyLines) {
   std::filesystem::remove_all(folder);
 }
 
-TEST(TitlesTest, MissingFileIsAnError) { EXPECT_THROW(LoadTitles("/nonexistent/titles.txt"), std::runtime_error); }
+TEST(TitlesTest, MissingFileIsAnError) {
+  EXPECT_THROW(LoadTitles("/nonexistent/titles.txt"), std::runtime_error);
+}
 
 TEST(ReportTest, CsvHasOneRowPerSample) {
   RunResult off;

@@ -27,8 +27,8 @@ class HostileInputTest : public ::testing::Test {
   nlohmann::json ExpectReply(const std::string& id) {
     std::string raw;
     const nlohmann::json reply = NextReply(*worker_, &raw);
-    EXPECT_TRUE(reply.is_object()) << "not a JSON reply: " << raw.substr(0, 300) << "\nstandard error: "
-                                   << worker_->PendingStderr();
+    EXPECT_TRUE(reply.is_object()) << "not a JSON reply: " << raw.substr(0, 300)
+                                   << "\nstandard error: " << worker_->PendingStderr();
     if (!reply.is_object()) return reply;
     EXPECT_EQ(reply.value("id", "?"), id) << raw.substr(0, 300);
     EXPECT_TRUE(reply.contains("ok") && reply["ok"].is_boolean()) << raw.substr(0, 300);
@@ -46,7 +46,8 @@ class HostileInputTest : public ::testing::Test {
     EXPECT_EQ(ExpectReply("probe").value("ok", false), true);
     const ExitStatus status = FinishInput(*worker_);
     EXPECT_TRUE(status.exited && status.code == 0)
-        << DescribeExit(status) << "\nstandard error: " << worker_->ReadRest(ChildStream::kStderr, kExitTimeout);
+        << DescribeExit(status)
+        << "\nstandard error: " << worker_->ReadRest(ChildStream::kStderr, kExitTimeout);
   }
 
   std::unique_ptr<ChildProcess> worker_;
@@ -116,7 +117,8 @@ TEST_P(OddRequestTest, IsAnsweredUnderItsId) {
 }
 
 std::string ExtractWithMaxLen(const std::string& max_len) {
-  return "{\"id\":\"odd\",\"type\":\"extract\",\"title\":\"高山烏龍茶 梨山 茶葉 150g\",\"max_len\":" + max_len + "}";
+  return "{\"id\":\"odd\",\"type\":\"extract\",\"title\":\"高山烏龍茶 梨山 茶葉 150g\",\"max_len\":" +
+         max_len + "}";
 }
 
 const OddRequest kOddRequests[] = {
@@ -131,7 +133,8 @@ const OddRequest kOddRequests[] = {
     {"EscapedNulInTitle", "{\"id\":\"odd\",\"type\":\"extract\",\"title\":\"藍牙\\u0000耳機\"}"},
     {"EscapedNulInConvert", "{\"id\":\"odd\",\"type\":\"convert\",\"title\":\"\\u0000\"}"},
     {"ControlCharactersInTitle", "{\"id\":\"odd\",\"type\":\"extract\",\"title\":\"\\u0001\\u001f\\b\\f\"}"},
-    {"NoncharactersInTitle", "{\"id\":\"odd\",\"type\":\"extract\",\"title\":\"\xef\xbf\xbf\xf4\x8f\xbf\xbf\"}"},
+    {"NoncharactersInTitle",
+     "{\"id\":\"odd\",\"type\":\"extract\",\"title\":\"\xef\xbf\xbf\xf4\x8f\xbf\xbf\"}"},
     {"OnlySeparators", "{\"id\":\"odd\",\"type\":\"extract\",\"title\":\" \\t\\u3000 \"}"},
 };
 
@@ -139,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(Worker, OddRequestTest, ::testing::ValuesIn(kOddRequest
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HostileInputTest, TenMegabyteTitleIsAnswered) {
-  Send("{\"id\":\"big\",\"type\":\"extract\",\"title\":\"" + Repeat("藍牙耳機", 10 * 1024 * 1024 / 12) + "\"}\n");
+  Send("{\"id\":\"big\",\"type\":\"extract\",\"title\":\"" + Repeat("藍牙耳機", 10 * 1024 * 1024 / 12) +
+       "\"}\n");
   ExpectReply("big");
   ExpectStillServing();
 }

@@ -34,7 +34,8 @@ TEST_F(WorkerProtocolTest, ShutdownRepliesAndStopsReading) {
   EXPECT_EQ(raw, "{\"id\":\"a\",\"ok\":true}");
   const ExitStatus status = worker_->Wait(kExitTimeout);
   EXPECT_TRUE(status.exited && status.code == 0) << DescribeExit(status);
-  EXPECT_EQ(worker_->ReadRest(ChildStream::kStdout, kExitTimeout), "") << "a line after shutdown was answered";
+  EXPECT_EQ(worker_->ReadRest(ChildStream::kStdout, kExitTimeout), "")
+      << "a line after shutdown was answered";
 }
 
 TEST_F(WorkerProtocolTest, EmptyLinesGetNoReplyAndBlankLinesGetAnError) {
@@ -54,8 +55,15 @@ TEST_F(WorkerProtocolTest, ExtractReplyHasSortedMembersAndCountsCharacters) {
   ASSERT_EQ(reply.value("ok", false), true) << raw;
   std::vector<std::string> names;
   for (const auto& member : reply.items()) names.push_back(member.key());
-  const std::vector<std::string> expected = {"candidate_cache_hits", "candidate_cache_misses", "candidate_cache_size",
-                                             "dimension", "id", "keywords", "len", "ok", "title"};
+  const std::vector<std::string> expected = {"candidate_cache_hits",
+                                             "candidate_cache_misses",
+                                             "candidate_cache_size",
+                                             "dimension",
+                                             "id",
+                                             "keywords",
+                                             "len",
+                                             "ok",
+                                             "title"};
   EXPECT_EQ(names, expected);
   EXPECT_EQ(raw.find(": "), std::string::npos) << "reply is not compact: " << raw;
   EXPECT_EQ(raw.find("\\u"), std::string::npos) << "non-ASCII text was escaped: " << raw;
@@ -66,7 +74,8 @@ TEST_F(WorkerProtocolTest, ExtractReplyHasSortedMembersAndCountsCharacters) {
 
 TEST_F(WorkerProtocolTest, RepliesComeInRequestOrder) {
   std::string batch;
-  for (int i = 0; i < 20; ++i) batch += "{\"id\":\"" + std::to_string(i) + "\",\"type\":\"convert\",\"title\":\"台灣\"}\n";
+  for (int i = 0; i < 20; ++i)
+    batch += "{\"id\":\"" + std::to_string(i) + "\",\"type\":\"convert\",\"title\":\"台灣\"}\n";
   Send(batch);
   for (int i = 0; i < 20; ++i) EXPECT_EQ(NextReply(*worker_).value("id", "?"), std::to_string(i));
   EXPECT_EQ(FinishInput(*worker_).code, 0);
@@ -97,13 +106,17 @@ TEST_P(BadCommandLineTest, EndsWithFatalLineAndCodeOne) {
 
 const BadCommandLine kBadCommandLines[] = {
     {"NoArguments", {}, "fatal: model path and tokenizer path are required\n"},
-    {"UnknownOption", {"--model", "m", "--tokenizer", "t", "--bogus=1"}, "fatal: unsupported argument: --bogus=1\n"},
+    {"UnknownOption",
+     {"--model", "m", "--tokenizer", "t", "--bogus=1"},
+     "fatal: unsupported argument: --bogus=1\n"},
     {"MissingValue", {"--model"}, "fatal: missing value for argument: --model\n"},
     {"ThirdPositional", {"a", "b", "c"}, "fatal: too many positional arguments\n"},
     {"BadInteger", {"m", "t", "--title-max-length", "x"}, "fatal: invalid stoi argument\n"},
-    {"ModelMissing", {"--model", "/nonexistent/model.onnx", "--tokenizer", QUIRVEL_DEMO_VOCAB},
+    {"ModelMissing",
+     {"--model", "/nonexistent/model.onnx", "--tokenizer", QUIRVEL_DEMO_VOCAB},
      "fatal: load model failed: "},
-    {"ModelIsNotOnnx", {"--model", QUIRVEL_DEMO_VOCAB, "--tokenizer", QUIRVEL_DEMO_VOCAB},
+    {"ModelIsNotOnnx",
+     {"--model", QUIRVEL_DEMO_VOCAB, "--tokenizer", QUIRVEL_DEMO_VOCAB},
      "fatal: load model failed: "},
 };
 
