@@ -28,6 +28,16 @@ std::string NextValue(const std::vector<std::string>& args, std::size_t& i) {
   return args[++i];
 }
 
+std::int64_t ParseInteger(const std::string& option, const std::string& text) {
+  std::size_t used = 0;
+  try {
+    const std::int64_t value = std::stoll(text, &used);
+    if (used == text.size()) return value;
+  } catch (const std::exception&) {
+  }
+  throw std::runtime_error("expected an integer after " + option + ": " + text);
+}
+
 std::int64_t* BertSize(quirvel::modelgen::BertSpec& spec, const std::string& option) {
   if (option == "--hidden") return &spec.hidden;
   if (option == "--layers") return &spec.layers;
@@ -90,9 +100,9 @@ quirvel::modelgen::BertSpec ParseBert(const std::vector<std::string>& args, std:
     } else if (option == "--vocab-file") {
       vocab_file = NextValue(args, i);
     } else if (option == "--seed") {
-      spec.seed = std::stoull(NextValue(args, i));
+      spec.seed = static_cast<std::uint64_t>(ParseInteger(option, NextValue(args, i)));
     } else if (std::int64_t* size = BertSize(spec, option)) {
-      *size = std::stoll(NextValue(args, i));
+      *size = ParseInteger(option, NextValue(args, i));
     } else {
       throw std::runtime_error("unknown option: " + option);
     }
