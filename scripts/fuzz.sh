@@ -87,6 +87,7 @@ run_target() {
   fi
   local dict=()
   [[ $target == fuzz_request_loop* ]] && dict=(-dict="$repo/fuzz/request.dict")
+  [[ $target == fuzz_tokenizer_file ]] && dict=(-dict="$repo/fuzz/tokenizer.dict")
   local status=0
   "$binary" "$corpus" "$seeds" "${dict[@]}" -max_total_time="$seconds" -max_len="$(max_len_of "$target")" \
     -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$artifacts" </dev/null >"$log" 2>&1 ||
