@@ -40,7 +40,7 @@ ensure_model() {
   if [[ ! -f $models/$preset/model.onnx || ${#vocab_args[@]} -gt 0 ]]; then
     mkdir -p "$models/$preset"
     echo "generating the $preset model into $models/$preset"
-    "$modelgen" bert "$models/$preset/model.onnx.part" --preset "$preset" --seed 1 "${vocab_args[@]}"
+    "$modelgen" bert "$models/$preset/model.onnx.part" --preset "$preset" --random-state 1 "${vocab_args[@]}"
     mv "$models/$preset/model.onnx.part" "$models/$preset/model.onnx"
   fi
 }

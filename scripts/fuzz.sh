@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time over
-# its seed corpus (fuzz/corpus/<target>) and a git-ignored working corpus that
+# its starting corpus (fuzz/corpus/<target>) and a git-ignored working corpus that
 # keeps what the fuzzer finds (build-fuzz/corpus/<target>). Crash inputs kept as
 # regressions (fuzz/regressions/<target>) are replayed first.
 #
@@ -45,8 +45,8 @@ max_len_of() {
   esac
 }
 
-# The model-backed request-loop fuzzer shares the seeds of the null-model one.
-seed_name_of() { echo "${1%_model}"; }
+# The model-backed request-loop fuzzer shares the starting corpus of the null-model one.
+corpus_name_of() { echo "${1%_model}"; }
 
 cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER="$clangxx" -DCMAKE_C_COMPILER="$clangc" \
@@ -63,7 +63,7 @@ mkdir -p "$build_dir/logs"
 # Replays the kept crash inputs once each; a fixed fault must stay fixed.
 replay_regressions() {
   local target=$1 binary=$2 log=$3
-  local folder="$repo/fuzz/regressions/$(seed_name_of "$target")"
+  local folder="$repo/fuzz/regressions/$(corpus_name_of "$target")"
   [[ -d $folder ]] || return 0
   local inputs=("$folder"/*)
   [[ -e ${inputs[0]} ]] || return 0
@@ -73,7 +73,7 @@ replay_regressions() {
 run_target() {
   local target=$1
   local binary="$build_dir/fuzz/$target"
-  local seeds="$repo/fuzz/corpus/$(seed_name_of "$target")"
+  local starting="$repo/fuzz/corpus/$(corpus_name_of "$target")"
   local corpus="$build_dir/corpus/$target" artifacts="$build_dir/artifacts/$target/"
   local log="$build_dir/logs/$target.log"
   if [[ ! -x $binary ]]; then
@@ -89,7 +89,7 @@ run_target() {
   [[ $target == fuzz_request_loop* ]] && dict=(-dict="$repo/fuzz/request.dict")
   [[ $target == fuzz_tokenizer_file ]] && dict=(-dict="$repo/fuzz/tokenizer.dict")
   local status=0
-  "$binary" "$corpus" "$seeds" "${dict[@]}" -max_total_time="$seconds" -max_len="$(max_len_of "$target")" \
+  "$binary" "$corpus" "$starting" "${dict[@]}" -max_total_time="$seconds" -max_len="$(max_len_of "$target")" \
     -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$artifacts" </dev/null >"$log" 2>&1 ||
     status=$?
   local runs

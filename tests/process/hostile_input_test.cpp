@@ -185,11 +185,11 @@ TEST_F(HostileInputTest, StdinClosedMidLineAnswersThePartAndExits) {
 }
 
 // Deterministic bytes of every value, newlines included.
-std::string Garbage(size_t size, uint32_t seed) {
+std::string Garbage(size_t size, uint32_t state) {
   std::string bytes(size, '\0');
   for (char& byte : bytes) {
-    seed = seed * 1664525u + 1013904223u;
-    byte = static_cast<char>(seed >> 24);
+    state = state * 1664525u + 1013904223u;
+    byte = static_cast<char>(state >> 24);
   }
   return bytes;
 }

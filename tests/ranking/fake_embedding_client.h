@@ -51,9 +51,9 @@ class FakeEmbeddingClient : public EmbeddingClient {
   Embedding VectorFor(const std::string& text, std::int32_t max_length) const {
     const auto known = vectors.find(text);
     if (known != vectors.end()) return known->second;
-    const std::size_t seed = std::hash<std::string>{}(text) ^ static_cast<std::size_t>(max_length);
+    const std::size_t hash = std::hash<std::string>{}(text) ^ static_cast<std::size_t>(max_length);
     Embedding v(4);
-    for (std::size_t k = 0; k < v.size(); ++k) v[k] = static_cast<float>((seed >> (8 * k)) & 0xff) / 255.0f;
+    for (std::size_t k = 0; k < v.size(); ++k) v[k] = static_cast<float>((hash >> (8 * k)) & 0xff) / 255.0f;
     return v;
   }
 };

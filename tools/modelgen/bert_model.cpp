@@ -22,7 +22,7 @@ constexpr std::uint32_t kLastIdeograph = 0x9FFF;
 // standard library's distributions.
 class WeightStream {
  public:
-  explicit WeightStream(std::uint64_t seed) : state_(seed) {}
+  explicit WeightStream(std::uint64_t start) : state_(start) {}
 
   // Box-Muller over two uniforms in (0, 1]: N(0, 1).
   double Next() {
@@ -55,7 +55,7 @@ class WeightStream {
 // Values shared by the builders of one model.
 struct Bert {
   GraphBuilder builder{kOpsetWithLayerNorm};
-  const BertSpec& spec;
+  const BertShape& shape;
   WeightStream weights;
   std::string head_shape;    // [0, 0, heads, head size] for Reshape
   std::string merged_shape;  // [0, 0, hidden]
@@ -96,7 +96,7 @@ std::string Linear(Bert& m, const std::string& input, std::int64_t in, std::int6
 }
 
 std::string LayerNorm(Bert& m, const std::string& input) {
-  const std::int64_t hidden = m.spec.hidden;
+  const std::int64_t hidden = m.shape.hidden;
   const std::string out =
       m.builder.Node("LayerNormalization", {input, Filled(m, hidden, 1.0f), Filled(m, hidden, 0.0f)});
   SetIntAttribute(m.builder.LastNode(), "axis", -1);
@@ -117,7 +117,7 @@ std::string SplitHeads(Bert& m, const std::string& input, const std::vector<std:
 
 std::string SelfAttention(Bert& m, const std::string& x) {
   GraphBuilder& b = m.builder;
-  const std::int64_t hidden = m.spec.hidden;
+  const std::int64_t hidden = m.shape.hidden;
   const std::string query = SplitHeads(m, Linear(m, x, hidden, hidden), {0, 2, 1, 3});
   const std::string key = SplitHeads(m, Linear(m, x, hidden, hidden), {0, 2, 3, 1});
   const std::string value = SplitHeads(m, Linear(m, x, hidden, hidden), {0, 2, 1, 3});
@@ -138,7 +138,7 @@ std::string Gelu(Bert& m, const std::string& x) {
 }
 
 std::string FeedForward(Bert& m, const std::string& x) {
-  const BertSpec& s = m.spec;
+  const BertShape& s = m.shape;
   const std::string inner = Gelu(m, Linear(m, x, s.hidden, s.feed_forward));
   const std::string out = Linear(m, inner, s.feed_forward, s.hidden);
   return LayerNorm(m, m.builder.Node("Add", {out, x}));
@@ -147,7 +147,7 @@ std::string FeedForward(Bert& m, const std::string& x) {
 // The first seq rows of the position table, so positions need no input.
 std::string PositionVectors(Bert& m) {
   GraphBuilder& b = m.builder;
-  const std::string table = RandomWeights(m, m.spec.max_positions, m.spec.hidden, kEmbeddingScale);
+  const std::string table = RandomWeights(m, m.shape.max_positions, m.shape.hidden, kEmbeddingScale);
   const std::string seq = b.Node("Gather", {b.Node("Shape", {"input_ids"}), b.Int64Constant({1})});
   const std::string zero = b.Int64Constant({0});
   return b.Node("Slice", {table, zero, seq, zero});
@@ -156,10 +156,10 @@ std::string PositionVectors(Bert& m) {
 std::string Embeddings(Bert& m) {
   GraphBuilder& b = m.builder;
   const std::string words =
-      b.Node("Gather", {RandomWeights(m, m.spec.vocab, m.spec.hidden, kEmbeddingScale), "input_ids"});
+      b.Node("Gather", {RandomWeights(m, m.shape.vocab, m.shape.hidden, kEmbeddingScale), "input_ids"});
   const std::string positions = PositionVectors(m);
   const std::string types =
-      b.Node("Gather", {RandomWeights(m, kTokenTypes, m.spec.hidden, kEmbeddingScale), "token_type_ids"});
+      b.Node("Gather", {RandomWeights(m, kTokenTypes, m.shape.hidden, kEmbeddingScale), "token_type_ids"});
   return LayerNorm(m, b.Node("Add", {b.Node("Add", {words, positions}), types}));
 }
 
@@ -173,9 +173,9 @@ void BuildAttentionMask(Bert& m) {
 }
 
 void BuildConstants(Bert& m) {
-  const std::int64_t head_size = m.spec.hidden / m.spec.heads;
-  m.head_shape = m.builder.Int64Constant({0, 0, m.spec.heads, head_size});
-  m.merged_shape = m.builder.Int64Constant({0, 0, m.spec.hidden});
+  const std::int64_t head_size = m.shape.hidden / m.shape.heads;
+  m.head_shape = m.builder.Int64Constant({0, 0, m.shape.heads, head_size});
+  m.merged_shape = m.builder.Int64Constant({0, 0, m.shape.hidden});
   m.score_scale = Filled(m, 1, std::sqrt(static_cast<float>(head_size)));
 }
 
@@ -188,7 +188,7 @@ void AddInputsAndOutput(GraphBuilder& b, std::int64_t hidden) {
               {Symbolic("batch"), Symbolic("seq"), Fixed(hidden)});
 }
 
-void CheckSpec(const BertSpec& s) {
+void CheckSpec(const BertShape& s) {
   if (s.hidden < 1 || s.layers < 1 || s.heads < 1 || s.feed_forward < 1 || s.vocab < 1 ||
       s.max_positions < 1) {
     throw std::runtime_error("every BERT size must be at least 1");
@@ -206,25 +206,25 @@ std::string Utf8(std::uint32_t code_point) {
 
 }  // namespace
 
-BertSpec BertPreset(const std::string& name) {
-  BertSpec spec;
-  if (name == "small") return spec;
+BertShape BertPreset(const std::string& name) {
+  BertShape shape;
+  if (name == "small") return shape;
   if (name != "large") throw std::runtime_error("unknown BERT preset: " + name);
-  spec.hidden = 1024;
-  spec.layers = 24;
-  spec.heads = 16;
-  spec.feed_forward = 4096;
-  return spec;
+  shape.hidden = 1024;
+  shape.layers = 24;
+  shape.heads = 16;
+  shape.feed_forward = 4096;
+  return shape;
 }
 
-void WriteBertModel(const BertSpec& spec, const std::string& path) {
-  CheckSpec(spec);
-  Bert m{GraphBuilder(kOpsetWithLayerNorm), spec, WeightStream(spec.seed), "", "", "", ""};
-  AddInputsAndOutput(m.builder, spec.hidden);
+void WriteBertModel(const BertShape& shape, const std::string& path) {
+  CheckSpec(shape);
+  Bert m{GraphBuilder(kOpsetWithLayerNorm), shape, WeightStream(shape.random_state), "", "", "", ""};
+  AddInputsAndOutput(m.builder, shape.hidden);
   BuildConstants(m);
   BuildAttentionMask(m);
   std::string x = Embeddings(m);
-  for (std::int64_t layer = 0; layer < spec.layers; ++layer) x = FeedForward(m, SelfAttention(m, x));
+  for (std::int64_t layer = 0; layer < shape.layers; ++layer) x = FeedForward(m, SelfAttention(m, x));
   m.builder.Node("Identity", {x}, "last_hidden_state");
   m.builder.Save(path);
 }

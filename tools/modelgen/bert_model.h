@@ -1,4 +1,4 @@
-// BERT-shaped encoders with seeded random weights, for measuring what a real
+// BERT-shaped encoders with reproducible random weights, for measuring what a real
 // transformer costs the worker: word, position and token-type embeddings,
 // self-attention and feed-forward layers with layer normalisation, and a
 // "last_hidden_state" output [batch, seq, hidden]. The vectors mean nothing.
@@ -10,22 +10,22 @@
 
 namespace quirvel::modelgen {
 
-struct BertSpec {
+struct BertShape {
   std::int64_t hidden = 512;
   std::int64_t layers = 4;
   std::int64_t heads = 8;
   std::int64_t feed_forward = 2048;
   std::int64_t vocab = 21128;
   std::int64_t max_positions = 512;
-  std::uint64_t seed = 1;
+  std::uint64_t random_state = 1;
 };
 
 // "small" (hidden 512, 4 layers) or "large" (the bge-large-zh-v1.5 shape);
 // throws std::runtime_error for any other name.
-BertSpec BertPreset(const std::string& name);
+BertShape BertPreset(const std::string& name);
 
 // Throws std::runtime_error for inconsistent sizes or an unwritable path.
-void WriteBertModel(const BertSpec& spec, const std::string& path);
+void WriteBertModel(const BertShape& shape, const std::string& path);
 
 // `size` lines: [PAD]=0, [unusedN], [UNK]=100, [CLS]=101, [SEP]=102, [MASK]=103,
 // printable ASCII, "##" letters and digits, then CJK ideographs from U+4E00.

@@ -70,9 +70,9 @@ std::string BaseText(const std::string& token) { return token.rfind("##", 0) == 
 std::vector<float> EmbeddingTable(const std::vector<std::string>& vocab, std::int64_t width) {
   std::vector<float> table(vocab.size() * static_cast<std::size_t>(width), 0.0f);
   for (std::size_t id = kFirstOrdinaryId; id < vocab.size(); ++id) {
-    const std::uint64_t seed = HashText(BaseText(vocab[id]));
+    const std::uint64_t base = HashText(BaseText(vocab[id]));
     for (std::int64_t h = 0; h < width; ++h) {
-      const std::uint64_t bits = Mix(seed ^ Mix(static_cast<std::uint64_t>(h)));
+      const std::uint64_t bits = Mix(base ^ Mix(static_cast<std::uint64_t>(h)));
       table[id * static_cast<std::size_t>(width) + static_cast<std::size_t>(h)] =
           static_cast<float>(bits >> 40) / static_cast<float>(1ull << 23) - 1.0f;
     }
@@ -130,14 +130,14 @@ std::vector<std::string> DemoVocabulary(const std::string& jieba_dict_file) {
   return tokens;
 }
 
-void WriteDemoModel(const DemoSpec& spec) {
-  if (spec.jieba_dict_dir.empty()) throw std::runtime_error("--jieba-dict is required");
-  if (spec.width < 1) throw std::runtime_error("width must be at least 1");
-  const std::vector<std::string> vocab = DemoVocabulary(spec.jieba_dict_dir + "/jieba.dict.utf8");
+void WriteDemoModel(const DemoRequest& request) {
+  if (request.jieba_dict_dir.empty()) throw std::runtime_error("--jieba-dict is required");
+  if (request.width < 1) throw std::runtime_error("width must be at least 1");
+  const std::vector<std::string> vocab = DemoVocabulary(request.jieba_dict_dir + "/jieba.dict.utf8");
   GraphBuilder builder;
-  BuildGraph(builder, EmbeddingTable(vocab, spec.width), static_cast<std::int64_t>(vocab.size()), spec.width);
-  builder.Save(spec.out_dir + "/model.onnx");
-  WriteVocabulary(vocab, spec.out_dir + "/vocab.txt");
+  BuildGraph(builder, EmbeddingTable(vocab, request.width), static_cast<std::int64_t>(vocab.size()), request.width);
+  builder.Save(request.out_dir + "/model.onnx");
+  WriteVocabulary(vocab, request.out_dir + "/vocab.txt");
 }
 
 }  // namespace quirvel::modelgen

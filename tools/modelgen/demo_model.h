@@ -10,7 +10,7 @@
 
 namespace quirvel::modelgen {
 
-struct DemoSpec {
+struct DemoRequest {
   std::string out_dir;         // receives model.onnx and vocab.txt
   std::string jieba_dict_dir;  // holds jieba.dict.utf8
   std::int64_t width = 256;
@@ -25,6 +25,6 @@ std::vector<std::string> SpecialAndAsciiTokens();
 // characters in order of first appearance.
 std::vector<std::string> DemoVocabulary(const std::string& jieba_dict_file);
 
-void WriteDemoModel(const DemoSpec& spec);
+void WriteDemoModel(const DemoRequest& request);
 
 }  // namespace quirvel::modelgen

@@ -17,7 +17,7 @@ constexpr const char* kUsage =
     "usage: quirvel-modelgen model <out.onnx> [--width N] [--token-type-ids] [--position-ids]\n"
     "                              --output NAME=KIND [--output NAME=KIND ...]\n"
     "       quirvel-modelgen demo <out_dir> --jieba-dict <dir> [--width N]\n"
-    "       quirvel-modelgen bert <out.onnx> [--preset small|large] [--seed N] [--hidden N]\n"
+    "       quirvel-modelgen bert <out.onnx> [--preset small|large] [--random-state N] [--hidden N]\n"
     "                              [--layers N] [--heads N] [--ff N] [--vocab N]\n"
     "                              [--max-positions N] [--vocab-file <vocab.txt>]\n"
     "kinds: sentence, sentence-symbolic, tokens, tokens-fixed:N, tokens-doubled,\n"
@@ -38,60 +38,60 @@ std::int64_t ParseInteger(const std::string& option, const std::string& text) {
   throw std::runtime_error("expected an integer after " + option + ": " + text);
 }
 
-std::int64_t* BertSize(quirvel::modelgen::BertSpec& spec, const std::string& option) {
-  if (option == "--hidden") return &spec.hidden;
-  if (option == "--layers") return &spec.layers;
-  if (option == "--heads") return &spec.heads;
-  if (option == "--ff") return &spec.feed_forward;
-  if (option == "--vocab") return &spec.vocab;
-  if (option == "--max-positions") return &spec.max_positions;
+std::int64_t* BertSize(quirvel::modelgen::BertShape& shape, const std::string& option) {
+  if (option == "--hidden") return &shape.hidden;
+  if (option == "--layers") return &shape.layers;
+  if (option == "--heads") return &shape.heads;
+  if (option == "--ff") return &shape.feed_forward;
+  if (option == "--vocab") return &shape.vocab;
+  if (option == "--max-positions") return &shape.max_positions;
   return nullptr;
 }
 
-quirvel::modelgen::OutputSpec ParseOutput(const std::string& text) {
+quirvel::modelgen::OutputRequest ParseOutput(const std::string& text) {
   const std::size_t equals = text.find('=');
   if (equals == std::string::npos || equals == 0) throw std::runtime_error("expected NAME=KIND: " + text);
   return {text.substr(0, equals), text.substr(equals + 1)};
 }
 
 void RunModel(const std::vector<std::string>& args) {
-  quirvel::modelgen::TestModelSpec spec;
+  quirvel::modelgen::TestModelLayout layout;
   for (std::size_t i = 2; i < args.size(); ++i) {
     if (args[i] == "--width") {
-      spec.width = std::stoll(NextValue(args, i));
+      layout.width = std::stoll(NextValue(args, i));
     } else if (args[i] == "--token-type-ids") {
-      spec.token_type_ids = true;
+      layout.token_type_ids = true;
     } else if (args[i] == "--position-ids") {
-      spec.position_ids = true;
+      layout.position_ids = true;
     } else if (args[i] == "--output") {
-      spec.outputs.push_back(ParseOutput(NextValue(args, i)));
+      layout.outputs.push_back(ParseOutput(NextValue(args, i)));
     } else {
       throw std::runtime_error("unknown option: " + args[i]);
     }
   }
-  quirvel::modelgen::WriteTestModel(spec, args[1]);
+  quirvel::modelgen::WriteTestModel(layout, args[1]);
 }
 
 void RunDemo(const std::vector<std::string>& args) {
-  quirvel::modelgen::DemoSpec spec;
-  spec.out_dir = args[1];
+  quirvel::modelgen::DemoRequest request;
+  request.out_dir = args[1];
   for (std::size_t i = 2; i < args.size(); ++i) {
     if (args[i] == "--jieba-dict") {
-      spec.jieba_dict_dir = NextValue(args, i);
+      request.jieba_dict_dir = NextValue(args, i);
     } else if (args[i] == "--width") {
-      spec.width = std::stoll(NextValue(args, i));
+      request.width = std::stoll(NextValue(args, i));
     } else {
       throw std::runtime_error("unknown option: " + args[i]);
     }
   }
-  quirvel::modelgen::WriteDemoModel(spec);
+  quirvel::modelgen::WriteDemoModel(request);
 }
 
 // Sizes given after the preset override it, whatever their order on the line.
-quirvel::modelgen::BertSpec ParseBert(const std::vector<std::string>& args, std::string& vocab_file) {
-  quirvel::modelgen::BertSpec spec;
+quirvel::modelgen::BertShape ParseBert(const std::vector<std::string>& args, std::string& vocab_file) {
+  quirvel::modelgen::BertShape shape;
   for (std::size_t i = 2; i < args.size(); ++i) {
-    if (args[i] == "--preset") spec = quirvel::modelgen::BertPreset(NextValue(args, i));
+    if (args[i] == "--preset") shape = quirvel::modelgen::BertPreset(NextValue(args, i));
   }
   for (std::size_t i = 2; i < args.size(); ++i) {
     const std::string& option = args[i];
@@ -99,22 +99,22 @@ quirvel::modelgen::BertSpec ParseBert(const std::vector<std::string>& args, std:
       ++i;
     } else if (option == "--vocab-file") {
       vocab_file = NextValue(args, i);
-    } else if (option == "--seed") {
-      spec.seed = static_cast<std::uint64_t>(ParseInteger(option, NextValue(args, i)));
-    } else if (std::int64_t* size = BertSize(spec, option)) {
+    } else if (option == "--random-state") {
+      shape.random_state = static_cast<std::uint64_t>(ParseInteger(option, NextValue(args, i)));
+    } else if (std::int64_t* size = BertSize(shape, option)) {
       *size = ParseInteger(option, NextValue(args, i));
     } else {
       throw std::runtime_error("unknown option: " + option);
     }
   }
-  return spec;
+  return shape;
 }
 
 void RunBert(const std::vector<std::string>& args) {
   std::string vocab_file;
-  const quirvel::modelgen::BertSpec spec = ParseBert(args, vocab_file);
-  if (!vocab_file.empty()) quirvel::modelgen::WriteBertVocabulary(spec.vocab, vocab_file);
-  quirvel::modelgen::WriteBertModel(spec, args[1]);
+  const quirvel::modelgen::BertShape shape = ParseBert(args, vocab_file);
+  if (!vocab_file.empty()) quirvel::modelgen::WriteBertVocabulary(shape.vocab, vocab_file);
+  quirvel::modelgen::WriteBertModel(shape, args[1]);
 }
 
 int Run(const std::vector<std::string>& args) {

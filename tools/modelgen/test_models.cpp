@@ -13,7 +13,7 @@ constexpr std::int32_t kInt64 = onnx::TensorProto_DataType_INT64;
 // Values shared by the output builders of one model.
 struct Graph {
   GraphBuilder builder;
-  const TestModelSpec& spec;
+  const TestModelLayout& layout;
   std::string tokens;        // [B, L, H] float
   std::string mask_float;    // [B, L] float
   std::string axis1;         // constant [1]
@@ -42,14 +42,14 @@ std::vector<float> SpreadWeights(std::int64_t features, std::int64_t width) {
 void BuildTokenVectors(Graph& g) {
   GraphBuilder& b = g.builder;
   std::vector<std::string> features = {"input_ids", "attention_mask"};
-  if (g.spec.position_ids) features.push_back("position_ids");
-  if (g.spec.token_type_ids) features.push_back("token_type_ids");
+  if (g.layout.position_ids) features.push_back("position_ids");
+  if (g.layout.token_type_ids) features.push_back("token_type_ids");
   std::vector<std::string> columns;
   for (const std::string& input : features) columns.push_back(b.Node("Unsqueeze", {CastToFloat(b, input), g.axis2}));
   const std::string stacked = b.Node("Concat", columns);
   SetIntAttribute(b.LastNode(), "axis", 2);
   const auto count = static_cast<std::int64_t>(features.size());
-  const std::string weights = b.FloatConstant(SpreadWeights(count, g.spec.width), {count, g.spec.width});
+  const std::string weights = b.FloatConstant(SpreadWeights(count, g.layout.width), {count, g.layout.width});
   g.tokens = b.Node("MatMul", {stacked, weights});
   g.mask_float = CastToFloat(b, "attention_mask");
 }
@@ -65,44 +65,44 @@ std::string HideWidth(GraphBuilder& b, const std::string& input) {
   return b.Node("Tile", {input, repeats});
 }
 
-void AddSentence(Graph& g, const OutputSpec& out, bool symbolic) {
+void AddSentence(Graph& g, const OutputRequest& out, bool symbolic) {
   GraphBuilder& b = g.builder;
   const std::string mask3 = b.Node("Unsqueeze", {g.mask_float, g.axis2});
   const std::string sum = ReduceSum(b, b.Node("Mul", {g.tokens, mask3}), g.axis1, false);
   const std::string count = ReduceSum(b, g.mask_float, g.axis1, true);
   const std::string mean = b.Node("Div", {sum, count}, symbolic ? "" : out.name);
   if (symbolic) b.Node("Identity", {HideWidth(b, mean)}, out.name);
-  b.AddOutput(out.name, kFloat, {Symbolic("batch"), symbolic ? Symbolic("hidden") : Fixed(g.spec.width)});
+  b.AddOutput(out.name, kFloat, {Symbolic("batch"), symbolic ? Symbolic("hidden") : Fixed(g.layout.width)});
 }
 
-void AddTokens(Graph& g, const OutputSpec& out, Dim seq, Dim hidden) {
+void AddTokens(Graph& g, const OutputRequest& out, Dim seq, Dim hidden) {
   g.builder.Node("Identity", {g.tokens}, out.name);
   g.builder.AddOutput(out.name, kFloat, {Symbolic("batch"), seq, hidden});
 }
 
-void AddDoubledTokens(Graph& g, const OutputSpec& out) {
+void AddDoubledTokens(Graph& g, const OutputRequest& out) {
   g.builder.Node("Concat", {g.tokens, g.tokens}, out.name);
   SetIntAttribute(g.builder.LastNode(), "axis", 1);
-  g.builder.AddOutput(out.name, kFloat, {Symbolic("batch"), Symbolic("seq2"), Fixed(g.spec.width)});
+  g.builder.AddOutput(out.name, kFloat, {Symbolic("batch"), Symbolic("seq2"), Fixed(g.layout.width)});
 }
 
-void AddScores(Graph& g, const OutputSpec& out) {
+void AddScores(Graph& g, const OutputRequest& out) {
   GraphBuilder& b = g.builder;
   ReduceSum(b, b.Node("Mul", {CastToFloat(b, "input_ids"), g.mask_float}), g.axis1, false, out.name);
   b.AddOutput(out.name, kFloat, {Symbolic("batch")});
 }
 
-void AddInt64(Graph& g, const OutputSpec& out) {
+void AddInt64(Graph& g, const OutputRequest& out) {
   ReduceSum(g.builder, "input_ids", g.axis1, true, out.name);
   g.builder.AddOutput(out.name, kInt64, {Symbolic("batch"), Fixed(1)});
 }
 
-void AddGatherOutOfBounds(Graph& g, const OutputSpec& out) {
+void AddGatherOutOfBounds(Graph& g, const OutputRequest& out) {
   GraphBuilder& b = g.builder;
-  const std::vector<float> table(static_cast<std::size_t>(4 * g.spec.width), 0.5f);
-  const std::string rows = b.Node("Gather", {b.FloatConstant(table, {4, g.spec.width}), "input_ids"});
+  const std::vector<float> table(static_cast<std::size_t>(4 * g.layout.width), 0.5f);
+  const std::string rows = b.Node("Gather", {b.FloatConstant(table, {4, g.layout.width}), "input_ids"});
   ReduceSum(b, rows, g.axis1, false, out.name);
-  b.AddOutput(out.name, kFloat, {Symbolic("batch"), Fixed(g.spec.width)});
+  b.AddOutput(out.name, kFloat, {Symbolic("batch"), Fixed(g.layout.width)});
 }
 
 std::int64_t FixedLength(const std::string& kind) {
@@ -113,8 +113,8 @@ std::int64_t FixedLength(const std::string& kind) {
   }
 }
 
-void AddOutput(Graph& g, const OutputSpec& out) {
-  const Dim width = Fixed(g.spec.width);
+void AddOutput(Graph& g, const OutputRequest& out) {
+  const Dim width = Fixed(g.layout.width);
   if (out.kind == "sentence") return AddSentence(g, out, false);
   if (out.kind == "sentence-symbolic") return AddSentence(g, out, true);
   if (out.kind == "tokens") return AddTokens(g, out, Symbolic("seq"), width);
@@ -130,21 +130,21 @@ void AddInputs(Graph& g) {
   const std::vector<Dim> shape = {Symbolic("batch"), Symbolic("seq")};
   g.builder.AddInput("input_ids", kInt64, shape);
   g.builder.AddInput("attention_mask", kInt64, shape);
-  if (g.spec.token_type_ids) g.builder.AddInput("token_type_ids", kInt64, shape);
-  if (g.spec.position_ids) g.builder.AddInput("position_ids", kInt64, shape);
+  if (g.layout.token_type_ids) g.builder.AddInput("token_type_ids", kInt64, shape);
+  if (g.layout.position_ids) g.builder.AddInput("position_ids", kInt64, shape);
 }
 
 }  // namespace
 
-void WriteTestModel(const TestModelSpec& spec, const std::string& path) {
-  if (spec.width < 1) throw std::runtime_error("width must be at least 1");
-  if (spec.outputs.empty()) throw std::runtime_error("a model needs at least one output");
-  Graph g{GraphBuilder(), spec, "", "", "", ""};
+void WriteTestModel(const TestModelLayout& layout, const std::string& path) {
+  if (layout.width < 1) throw std::runtime_error("width must be at least 1");
+  if (layout.outputs.empty()) throw std::runtime_error("a model needs at least one output");
+  Graph g{GraphBuilder(), layout, "", "", "", ""};
   g.axis1 = g.builder.Int64Constant({1});
   g.axis2 = g.builder.Int64Constant({2});
   AddInputs(g);
   BuildTokenVectors(g);
-  for (const OutputSpec& out : spec.outputs) AddOutput(g, out);
+  for (const OutputRequest& out : layout.outputs) AddOutput(g, out);
   g.builder.Save(path);
 }
 

@@ -23,19 +23,19 @@ namespace quirvel::modelgen {
 //   int64               [batch, 1] int64 sum of the ids
 //   gather-oob          [batch, H]: sum of rows of a 4-row table gathered by id;
 //                       fails at run time for any id above 3
-struct OutputSpec {
+struct OutputRequest {
   std::string name;
   std::string kind;
 };
 
-struct TestModelSpec {
+struct TestModelLayout {
   std::int64_t width = 4;
   bool token_type_ids = false;
   bool position_ids = false;
-  std::vector<OutputSpec> outputs;
+  std::vector<OutputRequest> outputs;
 };
 
 // Throws std::runtime_error for an unknown kind or an unwritable path.
-void WriteTestModel(const TestModelSpec& spec, const std::string& path);
+void WriteTestModel(const TestModelLayout& layout, const std::string& path);
 
 }  // namespace quirvel::modelgen

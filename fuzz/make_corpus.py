@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/.
+"""Writes the starting corpora of the fuzz targets into fuzz/corpus/<target>/.
 
-The seeds are short inputs of the project's own; run this again after changing
-it. File names are the seeds' labels, so a diff shows what changed.
+The inputs are short inputs of the project's own; run this again after changing
+it. File names are the inputs' labels, so a diff shows what changed.
 """
 import os
 import sys
@@ -27,7 +27,7 @@ TITLES = [
     "𠀀𪚥 罕见字 abc_def/ghi",
 ]
 
-SEEDS = {
+STARTING_INPUTS = {
     "fuzz_utf8": {
         "ascii": b"\x05hello world",
         "han": b"\x03" + "黑色手机壳".encode(),
@@ -67,10 +67,10 @@ SEEDS = {
 
 def main():
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
-    for target, seeds in SEEDS.items():
+    for target, inputs in STARTING_INPUTS.items():
         folder = os.path.join(root, target)
         os.makedirs(folder, exist_ok=True)
-        for label, data in seeds.items():
+        for label, data in inputs.items():
             with open(os.path.join(folder, label), "wb") as out:
                 out.write(data)
     return 0
