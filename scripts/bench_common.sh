@@ -4,7 +4,7 @@ build=${QUIRVEL_BENCH_BUILD:-$repo/build-release}
 jobs=${QUIRVEL_JOBS:-2}
 
 build_benchmark_tools() {
-  cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_BUILD_TESTS=OFF >/dev/null
+  cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_BUILD_TESTS=OFF -DQUIRVEL_BUILD_BENCH=ON >/dev/null
   cmake --build "$build" -j"$jobs" --target quirvel-worker quirvel-bench-driver quirvel-modelgen
 }
 

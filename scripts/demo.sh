@@ -10,7 +10,7 @@ cd "$repo"
 bash scripts/bootstrap.sh
 
 build=${QUIRVEL_DEMO_BUILD:-$repo/build-release}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_BUILD_TESTS=OFF -DQUIRVEL_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quirvel-worker quirvel-modelgen
 
 demo="$build/demo-model"
