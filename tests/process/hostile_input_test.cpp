@@ -13,16 +13,8 @@ using std::string_literals::operator""s;
 
 const std::string kProbe = "{\"id\":\"probe\",\"type\":\"metrics\"}\n";
 
-class HostileInputTest : public ::testing::Test {
+class HostileInputTest : public RunningWorkerTest {
  protected:
-  void SetUp() override {
-    std::optional<std::string> ready;
-    worker_ = StartWorker(ready);
-    ASSERT_EQ(ready.value_or("(nothing)"), "ready") << worker_->ReadRest(ChildStream::kStderr, kExitTimeout);
-  }
-
-  void Send(const std::string& bytes) { ASSERT_TRUE(worker_->Write(bytes)) << "the worker stopped reading"; }
-
   // The reply to the next line: a well-formed reply carrying the expected id.
   nlohmann::json ExpectReply(const std::string& id) {
     std::string raw;
@@ -49,8 +41,6 @@ class HostileInputTest : public ::testing::Test {
         << DescribeExit(status)
         << "\nstandard error: " << worker_->ReadRest(ChildStream::kStderr, kExitTimeout);
   }
-
-  std::unique_ptr<ChildProcess> worker_;
 };
 
 std::string Repeat(const std::string& piece, size_t times) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <gtest/gtest.h>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -38,5 +39,19 @@ nlohmann::json NextReply(ChildProcess& worker, std::string* raw = nullptr);
 
 // Closes standard input and waits for the worker to end.
 ExitStatus FinishInput(ChildProcess& worker);
+
+// A fixture whose worker is running and has said "ready".
+class RunningWorkerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::optional<std::string> ready;
+    worker_ = StartWorker(ready);
+    ASSERT_EQ(ready.value_or("(nothing)"), "ready") << worker_->ReadRest(ChildStream::kStderr, kExitTimeout);
+  }
+
+  void Send(const std::string& bytes) { ASSERT_TRUE(worker_->Write(bytes)) << "the worker stopped reading"; }
+
+  std::unique_ptr<ChildProcess> worker_;
+};
 
 }  // namespace quirvel::test

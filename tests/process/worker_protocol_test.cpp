@@ -7,18 +7,7 @@
 namespace quirvel::test {
 namespace {
 
-class WorkerProtocolTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::optional<std::string> ready;
-    worker_ = StartWorker(ready);
-    ASSERT_EQ(ready.value_or("(nothing)"), "ready") << worker_->ReadRest(ChildStream::kStderr, kExitTimeout);
-  }
-
-  void Send(const std::string& bytes) { ASSERT_TRUE(worker_->Write(bytes)) << "the worker stopped reading"; }
-
-  std::unique_ptr<ChildProcess> worker_;
-};
+using WorkerProtocolTest = RunningWorkerTest;
 
 TEST_F(WorkerProtocolTest, ReadyIsTheOnlyStartUpOutput) {
   const ExitStatus status = FinishInput(*worker_);
