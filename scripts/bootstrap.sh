@@ -19,6 +19,7 @@ debian_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libonnx-dev libprotobuf-dev protobuf-compiler
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix
 )
 
 ort_pkg="onnxruntime-node@1.30.0"

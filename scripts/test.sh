@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the worker twice (plain, and with Address- and
-# UndefinedBehaviorSanitizer), runs every test in both builds, then runs each fuzz
-# target for a short bounded time.
+# UndefinedBehaviorSanitizer), runs every test in both builds, checks that the
+# sources compile for Windows, then runs each fuzz target for a short bounded time.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
@@ -16,6 +16,8 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRVEL_SANITIZE=ON -DQUIRVEL_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+bash scripts/check_windows.sh
 
 # A short bounded run of every fuzz target over its corpus and saved regressions.
 bash scripts/fuzz.sh "${QUIRVEL_FUZZ_SECONDS:-10}"
