@@ -4,6 +4,10 @@
 set(QUIRVEL_THIRD_PARTY_DIR "${PROJECT_SOURCE_DIR}/third_party" CACHE PATH
     "Folder that scripts/bootstrap.sh fills")
 set(_tp "${QUIRVEL_THIRD_PARTY_DIR}")
+if(WIN32)
+  include("${CMAKE_CURRENT_LIST_DIR}/WindowsDependencies.cmake")
+  return()
+endif()
 if(NOT EXISTS "${_tp}/onnxruntime/lib/libonnxruntime.so.1" OR NOT EXISTS "${_tp}/cppjieba/include/cppjieba/Jieba.hpp")
   message(FATAL_ERROR "third_party/ is incomplete: run scripts/bootstrap.sh first")
 endif()
@@ -17,6 +21,8 @@ set(QUIRVEL_ONNXRUNTIME_LIB_DIR "${_tp}/onnxruntime/lib")
 # Executables find libonnxruntime.so.1 without LD_LIBRARY_PATH.
 set(CMAKE_BUILD_RPATH "${QUIRVEL_ONNXRUNTIME_LIB_DIR}")
 set(CMAKE_INSTALL_RPATH "$ORIGIN;$ORIGIN/../lib")
+# What the worker's folder carries beside it (install rules and packages).
+set(QUIRVEL_RUNTIME_LIBRARIES "${_tp}/onnxruntime/lib/libonnxruntime.so.1")
 
 # cppjieba 5.4 and limonp: header-only.
 add_library(cppjieba INTERFACE)

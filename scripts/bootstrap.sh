@@ -6,11 +6,17 @@
 #   into the git-ignored third_party/ folder:
 #     onnxruntime-node@1.30.0 -> third_party/onnxruntime/lib/libonnxruntime.so.1
 #     nodejieba@3.5.8         -> third_party/cppjieba/{include,dict}, third_party/limonp/include
+# - The 64-bit Windows side, in third_party/windows/: onnxruntime.dll from the same
+#   ONNX Runtime tarball, and OpenCC's DLL cross-built from the sources in a third
+#   pinned tarball (opencc@1.1.3) with cmake/opencc-windows/; the build is cached
+#   too, so it runs once per machine. The header-only libraries are linked in as
+#   single folders, so the cross compiler never sees /usr/include itself.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 third_party="$repo/third_party"
-cache="${QUIRVEL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/quirvel-worker}/npm"
+cache_root="${QUIRVEL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/quirvel-worker}"
+cache="$cache_root/npm"
 
 debian_packages=(
   cmake make g++ pkg-config
@@ -19,7 +25,8 @@ debian_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libonnx-dev libprotobuf-dev protobuf-compiler
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine wine64 xvfb xauth
 )
 
 ort_pkg="onnxruntime-node@1.30.0"
@@ -29,6 +36,10 @@ ort_lib_sha256="ffb75a925ba05e47b235bb66e3e3911714a80b328a9c9425539feb204aa32a23
 jieba_pkg="nodejieba@3.5.8"
 jieba_tgz="nodejieba-3.5.8.tgz"
 jieba_sha256="d596b0566526a7add766e1582f5c97dd5b5003dd26ca353e7b5cf5da86b43af5"
+opencc_pkg="opencc@1.1.3"
+opencc_tgz="opencc-1.1.3.tgz"
+opencc_sha256="3c03b0c845df135fe39f3360e5b09544a5ad15e9b9d1f0133f7e486a24ecf7ff"
+ort_dll_sha256="508c362f5673483dd3a086379c392795b2e42d10d5e6f3f90ebd7ac21c97af67"
 jieba_dict_files=(jieba.dict.utf8 hmm_model.utf8 user.dict.utf8 idf.utf8 stop_words.utf8)
 
 log() { printf 'bootstrap: %s\n' "$*" >&2; }
@@ -113,7 +124,66 @@ unpack_cppjieba() {
   echo "$jieba_sha256" >"$stamp"
 }
 
+# The licences of what the packages ship, kept beside each library (ONNX
+# Runtime's tarball carries none; its MIT licence is in cmake/package/).
+unpack_licences() {
+  if [ ! -f "$third_party/cppjieba/LICENSE" ] || [ ! -f "$third_party/limonp/LICENSE" ]; then
+    fetch_tarball "$jieba_pkg" "$jieba_tgz" "$jieba_sha256"
+    tar -xzf "$cache/$jieba_tgz" -O package/submodules/cppjieba/LICENSE >"$third_party/cppjieba/LICENSE"
+    tar -xzf "$cache/$jieba_tgz" -O package/submodules/cppjieba/deps/limonp/LICENSE >"$third_party/limonp/LICENSE"
+  fi
+}
+
+# Cross-builds OpenCC's DLL into the cache, keyed by everything that shapes it.
+build_windows_opencc() {
+  local key prefix src
+  key=$(cat "$repo/cmake/opencc-windows/CMakeLists.txt" "$repo/cmake/mingw-w64-x86_64.cmake" |
+    { cat; echo "$opencc_sha256"; x86_64-w64-mingw32-g++-posix --version | head -1; } | sha256sum | cut -c1-16)
+  prefix="$cache_root/windows/opencc-1.1.3-$key"
+  windows_opencc_prefix=$prefix
+  [ -f "$prefix/bin/opencc.dll" ] && return 0
+  fetch_tarball "$opencc_pkg" "$opencc_tgz" "$opencc_sha256"
+  log "cross-building OpenCC for Windows (about a minute)"
+  local tmp
+  tmp=$(mktemp -d)
+  tar -xzf "$cache/$opencc_tgz" -C "$tmp"
+  src="$tmp/package"
+  rm -rf "$prefix"
+  cmake -S "$repo/cmake/opencc-windows" -B "$tmp/build" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" -DOPENCC_SOURCE_DIR="$src" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+  cmake --build "$tmp/build" -j"$(nproc)" >/dev/null
+  cmake --install "$tmp/build" >/dev/null
+  mkdir -p "$prefix/licenses"
+  cp "$src/LICENSE" "$prefix/licenses/OpenCC-LICENSE.txt"
+  cp "$src/deps/marisa-0.2.6/COPYING.md" "$prefix/licenses/marisa-COPYING.md"
+  rm -rf "$tmp"
+}
+
+unpack_windows() {
+  local dest="$third_party/windows"
+  build_windows_opencc
+  local stamp="$ort_dll_sha256 $windows_opencc_prefix"
+  [ -f "$dest/.stamp" ] && [ "$(cat "$dest/.stamp")" = "$stamp" ] && return 0
+  fetch_tarball "$ort_pkg" "$ort_tgz" "$ort_sha256"
+  rm -rf "$dest"
+  mkdir -p "$dest/bin" "$dest/include"
+  local dll="$dest/bin/onnxruntime.dll"
+  tar -xzf "$cache/$ort_tgz" -O package/bin/napi-v6/win32/x64/onnxruntime.dll >"$dll"
+  if [ "$(sha256_of "$dll")" != "$ort_dll_sha256" ]; then
+    rm -rf "$dest"
+    log "unexpected onnxruntime.dll inside $ort_tgz"
+    exit 1
+  fi
+  cp -r "$windows_opencc_prefix/bin" "$windows_opencc_prefix/lib" "$windows_opencc_prefix/licenses" "$dest/"
+  cp -r "$windows_opencc_prefix/include/opencc" "$dest/include/opencc"
+  for dir in nlohmann rapidjson; do ln -s "/usr/include/$dir" "$dest/include/$dir"; done
+  echo "$stamp" >"$dest/.stamp"
+}
+
 install_debian_packages
 unpack_onnxruntime
 unpack_cppjieba
+unpack_licences
+unpack_windows
 log "ready: $third_party"
