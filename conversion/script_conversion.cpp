@@ -3,9 +3,9 @@
 // failure gives the text back unchanged.
 #include "conversion/script_conversion.h"
 
+#include <opencc/opencc.h>
 #include <cstdint>
 #include <mutex>
-#include <opencc/opencc.h>
 #include <optional>
 #include <utility>
 
@@ -71,10 +71,14 @@ std::string NormalizeScript(const std::string& text) {
   return ConvertOrPassThrough(ToLibraryPath(config), text);
 }
 
+// The library opens the configuration with a narrow path, so it gets the same
+// form as the normalisation's: an OpenCC folder that is not plain ASCII (a
+// temporary folder with Chinese characters, a refused staging) would otherwise
+// leave replies in Simplified script. ASCII paths pass through unchanged.
 std::string ToTraditional(const std::string& text) {
   const std::string config = JoinPath(HostOpenccResourceDir(), kToTraditionalConfig);
   if (text.empty()) return text;
-  return ConvertOrPassThrough(config, text);
+  return ConvertOrPassThrough(ToLibraryPath(config), text);
 }
 
 }  // namespace quirvel

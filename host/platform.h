@@ -13,8 +13,9 @@ namespace quirvel::platform {
 // failed write instead of a signal that would end the process silently.
 void UseUtf8Console();
 void ReportBrokenPipeAsWriteError();
-// Standard input and output carry bytes unchanged: a carriage return before a
-// newline stays part of the request line, and replies end in a bare newline.
+// The standard streams carry bytes unchanged: a carriage return before a newline
+// stays part of the request line, and replies, "ready" and the fatal line end
+// in a bare newline.
 void UseBinaryStandardStreams();
 
 // Encodings. Each gives "" on any error; DecodeUtf8 is strict.
@@ -39,6 +40,9 @@ std::wstring WidePath(const std::filesystem::path& path);
 // Creates path and its missing parents so that only the current user can use
 // the new folders. Failures are left to IsPrivateDirectory to notice.
 void CreatePrivateDirectories(const std::filesystem::path& path);
+// Copies the folder from into the folder to, recursively, overwriting files
+// that exist there and keeping the others; false when anything failed.
+bool CopyDirectoryTree(const std::filesystem::path& from, const std::filesystem::path& to);
 // The folder is a real directory (not a link) that only the current user owns
 // and can write to, so files copied into it cannot be swapped by someone else.
 bool IsPrivateDirectory(const std::filesystem::path& path);

@@ -1,12 +1,13 @@
 // POSIX side of the platform layer: wide strings are UTF-32, the "ANSI" code
 // page is UTF-8, and paths have no short form.
+#include <sys/stat.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <system_error>
 #include <vector>
 
 #include "host/platform.h"
@@ -146,6 +147,14 @@ void CreatePrivateDirectories(const std::filesystem::path& path) {
     prefix /= part;
     ::mkdir(prefix.c_str(), 0700);  // an existing folder is judged by IsPrivateDirectory
   }
+}
+
+bool CopyDirectoryTree(const std::filesystem::path& from, const std::filesystem::path& to) {
+  std::error_code error;
+  std::filesystem::copy(
+      from, to, std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing,
+      error);
+  return !error;
 }
 
 bool IsPrivateDirectory(const std::filesystem::path& path) {

@@ -25,7 +25,8 @@ std::string EncodeWith(UINT code_page, DWORD flags, std::wstring_view wide) {
   const int bytes = ::WideCharToMultiByte(code_page, flags, wide.data(), units, nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) return {};
   std::string out(static_cast<std::size_t>(bytes), '\0');
-  if (::WideCharToMultiByte(code_page, flags, wide.data(), units, out.data(), bytes, nullptr, nullptr) != bytes)
+  if (::WideCharToMultiByte(code_page, flags, wide.data(), units, out.data(), bytes, nullptr, nullptr) !=
+      bytes)
     return {};
   return out;
 }
@@ -42,8 +43,9 @@ void ReportBrokenPipeAsWriteError() {
 }
 
 void UseBinaryStandardStreams() {
-  ::_setmode(::_fileno(stdin), _O_BINARY);
-  ::_setmode(::_fileno(stdout), _O_BINARY);
+  // Standard error too: the parent reads "ready" and the fatal line as lines
+  // ending in a bare newline, and a text-mode stream would add a carriage return.
+  for (FILE* stream : {stdin, stdout, stderr}) ::_setmode(::_fileno(stream), _O_BINARY);
 }
 
 std::wstring DecodeUtf8(std::string_view utf8) {
@@ -103,6 +105,27 @@ void CreatePrivateDirectories(const std::filesystem::path& path) {
   // The temporary directory is per user on Windows and inherits its protection.
   std::error_code ignored;
   std::filesystem::create_directories(path, ignored);
+}
+
+// The standard library's recursive copy cannot be used here: its status query
+// has no file identities on Windows, so it takes any two folders on one drive
+// for the same one and refuses to copy (and to overwrite a file). The folder is
+// walked instead and each file copied by the system.
+bool CopyDirectoryTree(const std::filesystem::path& from, const std::filesystem::path& to) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (!fs::is_directory(from, error)) return false;
+  fs::create_directories(to, error);
+  if (error) return false;
+  for (fs::recursive_directory_iterator it(from, error), end; !error && it != end; it.increment(error)) {
+    const fs::path target = to / it->path().lexically_relative(from);
+    if (it->is_directory(error)) {
+      fs::create_directories(target, error);
+    } else if (::CopyFileW(it->path().c_str(), target.c_str(), FALSE) == 0) {
+      return false;
+    }
+  }
+  return !error;
 }
 
 bool IsPrivateDirectory(const std::filesystem::path& path) {

@@ -70,10 +70,7 @@ std::string ChooseResourceDir(const std::string& option, const std::string& exe_
 bool CopyInto(const std::string& dir, const fs::path& target) {
   const std::wstring source = Utf8ToWide(dir);
   if (source.empty()) return false;
-  std::error_code error;
-  fs::copy(platform::NativePath(source), target,
-           fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
-  return !error;
+  return platform::CopyDirectoryTree(platform::NativePath(source), target);
 }
 
 }  // namespace

@@ -38,10 +38,19 @@ bool EndsWithJsonIgnoringCase(const std::string& path) {
 }
 
 // A directory opens as a stream on some systems but is never a usable file.
+// The UTF-8 path goes through u8path so that Windows opens it by its wide
+// form; a narrow path would be read in the ANSI code page there.
+// A path that is not valid UTF-8 cannot name a file there and is refused.
 bool OpenRegularFile(const std::string& path, std::ifstream& stream) {
+  std::filesystem::path native;
+  try {
+    native = std::filesystem::u8path(path);
+  } catch (const std::exception&) {
+    return false;
+  }
   std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return false;
-  stream.open(path, std::ios::binary);
+  if (std::filesystem::is_directory(native, error)) return false;
+  stream.open(native, std::ios::binary);
   return stream.is_open();
 }
 
