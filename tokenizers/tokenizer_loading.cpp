@@ -19,8 +19,6 @@
 namespace quirvel {
 namespace {
 
-constexpr char kMergeSeparator = '\x1F';
-
 [[noreturn]] void Fail(const char* prefix, const std::string& path) {
   throw std::runtime_error(prefix + path);
 }
