@@ -56,14 +56,14 @@ KeywordChoice ChooseGreedily(const std::vector<std::string>& texts, std::size_t 
   return choice;
 }
 
-std::vector<std::string> TextsOf(const std::vector<RankedCandidate>& ranked) {
+}  // namespace
+
+std::vector<std::string> RankedTexts(const std::vector<RankedCandidate>& ranked) {
   std::vector<std::string> texts;
   texts.reserve(ranked.size());
   for (const RankedCandidate& r : ranked) texts.push_back(r.text);
   return texts;
 }
-
-}  // namespace
 
 KeywordChoice ChooseRankedTexts(const std::vector<std::string>& texts, std::size_t max_len) {
   return ChooseGreedily(texts, max_len, [&](const KeywordChoice& choice, std::size_t i) {
@@ -72,7 +72,7 @@ KeywordChoice ChooseRankedTexts(const std::vector<std::string>& texts, std::size
 }
 
 KeywordChoice ChooseRankedSpans(const std::vector<RankedCandidate>& ranked, std::size_t max_len) {
-  const std::vector<std::string> texts = TextsOf(ranked);
+  const std::vector<std::string> texts = RankedTexts(ranked);
   return ChooseGreedily(texts, max_len, [&](const KeywordChoice& choice, std::size_t i) {
     return OverlapsChosenText(texts, choice, texts[i]) || OverlapsChosenSpan(ranked, choice, ranked[i]);
   });

@@ -42,13 +42,6 @@ KeywordModelPtr BuildModel(const KeywordModelConfig& config) {
   return model;
 }
 
-std::vector<std::string> RankedTexts(const std::vector<RankedCandidate>& ranked) {
-  std::vector<std::string> texts;
-  texts.reserve(ranked.size());
-  for (const RankedCandidate& r : ranked) texts.push_back(r.text);
-  return texts;
-}
-
 }  // namespace
 
 KeywordModelPtr CreateKeywordModel(const KeywordModelConfig& config) {

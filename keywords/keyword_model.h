@@ -40,6 +40,8 @@ struct KeywordChoice {
   std::string text;
   std::vector<std::size_t> chosen;
 };
+// The texts of the ranked candidates, in rank order.
+std::vector<std::string> RankedTexts(const std::vector<RankedCandidate>& ranked);
 // The greedy joins without their fallback: an empty choice when nothing fits.
 KeywordChoice ChooseRankedTexts(const std::vector<std::string>& texts, std::size_t max_len);
 KeywordChoice ChooseRankedSpans(const std::vector<RankedCandidate>& ranked, std::size_t max_len);
