@@ -178,6 +178,4 @@ Value WrapInt64Tensor(const OrtMemoryInfo* info, std::int64_t* data, std::size_t
                       const std::int64_t* shape, std::size_t rank);
 float* FloatData(OrtValue* value);
 
-bool IsValidUtf8(const std::string& text);
-
 }  // namespace quirvel::ort
