@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer), runs every test in both builds, checks that the
 # includes follow the CMake target graph and that clang-tidy finds nothing,
 # cross-builds the worker for Windows and runs the process tests against it
-# under Wine, then runs each fuzz target for a short bounded time.
+# under Wine, checks both packages, then runs each fuzz target for a short
+# bounded time.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
@@ -24,6 +25,8 @@ cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 bash scripts/test_windows.sh build
+# Both packages, unpacked under a Chinese folder, answer as the Linux build does.
+bash scripts/check_packages.sh build
 
 # A short bounded run of every fuzz target over its corpus and saved regressions.
 bash scripts/fuzz.sh "${QUIRVEL_FUZZ_SECONDS:-10}"

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Unpacks both packages (scripts/package.sh) under a folder whose name holds
+# Chinese characters and checks that each answers the demo requests on the demo
+# model with replies byte-identical to the Linux build's, its resources staged
+# into the temporary folder, and (Linux) that ldd finds ONNX Runtime, OpenCC and
+# marisa inside the folder.
+#
+#   scripts/check_packages.sh [linux-build-dir]     (default: build)
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+build=${1:-build}
+demo="$repo/$build/tests/process/demo_model"
+requests="$repo/examples/demo_requests.jsonl"
+version=$(sed -n 's/^project(quirvel_worker VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+export WINEPREFIX="$repo/build-windows/wine" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [[ ${1:-} != --under-display ]]; then
+  bash scripts/package.sh linux
+  bash scripts/package.sh windows
+  exec xvfb-run -a -s "-nolisten tcp" bash "$0" --under-display "$build"
+fi
+build=$2
+demo="$repo/$build/tests/process/demo_model"
+work=$(mktemp -d)
+trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+folder="$work/部署 测试"
+mkdir -p "$folder" "$work/tmp"
+tar -xzf "dist/quirvel-worker-$version-linux-x86_64.tar.gz" -C "$folder"
+(cd "$folder" && unzip -q "$repo/dist/quirvel-worker-$version-windows-x86_64.zip")
+linux="$folder/quirvel-worker-$version-linux-x86_64"
+windows="$folder/quirvel-worker-$version-windows-x86_64"
+failed=0
+fail() {
+  echo "check_packages.sh: $*" >&2
+  failed=1
+}
+
+libraries=$(ldd "$linux/quirvel-worker")
+for lib in libonnxruntime.so.1 libopencc.so.1.1 libmarisa.so.0; do
+  grep -qF "$lib => $linux/$lib" <<<"$libraries" || fail "ldd does not find $lib inside the folder"
+done
+
+"$build/host/quirvel-worker" "$demo/model.onnx" "$demo/vocab.txt" <"$requests" >"$work/expected" 2>/dev/null
+TMPDIR="$work/tmp" "$linux/quirvel-worker" "$demo/model.onnx" "$demo/vocab.txt" <"$requests" >"$work/linux" 2>/dev/null
+cmp -s "$work/expected" "$work/linux" || fail "the Linux package's replies differ from the build's"
+[[ -f $work/tmp/qrv_ipc_resources/opencc/s2twp.json ]] || fail "the Linux package's resources were not staged"
+
+# The Windows worker stages into its own %TEMP%, inside the Wine prefix.
+wineserver -p </dev/null >/dev/null 2>&1
+wineboot </dev/null >/dev/null 2>&1
+staged="$WINEPREFIX/drive_c/users/$(id -un)/Temp/qrv_ipc_resources"
+rm -rf "$staged"
+wine "$windows/quirvel-worker.exe" "$demo/model.onnx" "$demo/vocab.txt" <"$requests" >"$work/windows" 2>/dev/null
+cmp -s "$work/expected" "$work/windows" || fail "the Windows package's replies differ from the Linux build's"
+[[ -f $staged/opencc/s2twp.json && -f $staged/jieba_dict/jieba.dict.utf8 ]] ||
+  fail "the Windows package's resources were not staged into %TEMP%"
+
+((failed == 0)) && echo "check_packages.sh: both packages answer $(wc -l <"$work/expected") requests as the Linux build does" >&2
+exit "$failed"
