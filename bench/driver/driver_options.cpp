@@ -40,6 +40,7 @@ using Setter = std::function<void(DriverOptions&, const std::string&, const std:
 const std::map<std::string, Setter>& ValueOptions() {
   static const std::map<std::string, Setter> options = {
       {"--worker", [](DriverOptions& o, auto&, auto& v) { o.worker = v; }},
+      {"--launcher", [](DriverOptions& o, auto&, auto& v) { o.launcher = v; }},
       {"--model", [](DriverOptions& o, auto&, auto& v) { o.model = v; }},
       {"--tokenizer", [](DriverOptions& o, auto&, auto& v) { o.tokenizer = v; }},
       {"--worker-arg", [](DriverOptions& o, auto&, auto& v) { o.worker_args.push_back(v); }},
@@ -97,6 +98,7 @@ DriverOptions ParseDriverOptions(const std::vector<std::string>& args, DriverOpt
 std::string DriverUsage() {
   return "usage: quirvel-bench-driver --model FILE --tokenizer FILE [options]\n"
          "  --worker FILE          worker executable (default: the one built with the driver)\n"
+         "  --launcher FILE        program that runs the worker (e.g. /usr/bin/wine for quirvel-worker.exe)\n"
          "  --worker-arg ARG       extra worker argument, repeatable (e.g. --worker-arg=--profile=bge)\n"
          "  --titles PATH          titles file, or folder of *.txt files (default: shared titles when\n"
          "                         present, else a short built-in list)\n"

@@ -9,6 +9,9 @@ namespace quirvel::bench {
 
 struct DriverOptions {
   std::string worker;
+  // A program that runs the worker (wine for a Windows build), given the worker
+  // as its first argument; empty: the worker is started directly.
+  std::string launcher;
   std::string model;
   std::string tokenizer;
   std::vector<std::string> worker_args;

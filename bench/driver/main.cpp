@@ -35,8 +35,9 @@ std::pair<std::vector<std::string>, std::string> ChooseTitles(const DriverOption
 }
 
 std::vector<std::string> WorkerCommand(const DriverOptions& options, bool candidate_cache) {
-  std::vector<std::string> command = {options.worker, "--model", options.model, "--tokenizer",
-                                      options.tokenizer};
+  std::vector<std::string> command;
+  if (!options.launcher.empty()) command.push_back(options.launcher);
+  command.insert(command.end(), {options.worker, "--model", options.model, "--tokenizer", options.tokenizer});
   command.insert(command.end(), options.worker_args.begin(), options.worker_args.end());
   if (candidate_cache) command.push_back("--candidate-cache");
   return command;

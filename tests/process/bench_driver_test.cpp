@@ -83,9 +83,10 @@ TEST(DriverOptionsTest, ReadsValuesInlineAndFromTheNextArgument) {
   const DriverOptions options =
       ParseDriverOptions({"--model=m.onnx", "--tokenizer", "v.txt", "--requests=50", "--cache", "on",
                           "--worker-arg=--profile=bge", "--worker-arg", "--rank-mode=embedding",
-                          "--max-rss-growth", "2.5", "--titles", "t.txt"},
+                          "--max-rss-growth", "2.5", "--titles", "t.txt", "--launcher=/usr/bin/wine"},
                          Defaults());
   EXPECT_EQ(options.worker, "/bin/worker");
+  EXPECT_EQ(options.launcher, "/usr/bin/wine");
   EXPECT_EQ(options.model, "m.onnx");
   EXPECT_EQ(options.tokenizer, "v.txt");
   EXPECT_EQ(options.requests, 50u);
