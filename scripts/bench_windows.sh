@@ -29,6 +29,7 @@ mkdir -p "$out"
 titles=()
 if compgen -G "$repo/../shared/data/titles/*.txt" >/dev/null; then titles=(--titles "$repo/../shared/data/titles"); fi
 
+mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineboot </dev/null >/dev/null 2>&1

@@ -47,6 +47,7 @@ cmp -s "$work/expected" "$work/linux" || fail "the Linux package's replies diffe
 [[ -f $work/tmp/qrv_ipc_resources/opencc/s2twp.json ]] || fail "the Linux package's resources were not staged"
 
 # The Windows worker stages into its own %TEMP%, inside the Wine prefix.
+mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
 wineboot </dev/null >/dev/null 2>&1
 staged="$WINEPREFIX/drive_c/users/$(id -un)/Temp/qrv_ipc_resources"

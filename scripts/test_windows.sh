@@ -35,11 +35,12 @@ demo="$repo/$linux_build/tests/process/demo_model"
 # Wine's own services start with the first Windows process and keep the
 # standard streams they were given: start them here, on /dev/null, so that no
 # test's pipes stay open after its worker has ended.
-wineserver -p </dev/null >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
   echo "test_windows.sh: creating the Wine prefix $WINEPREFIX" >&2
 fi
+mkdir -p "$WINEPREFIX"
+wineserver -p </dev/null >/dev/null 2>&1
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineboot -i </dev/null >/dev/null 2>&1
 echo '{"type":"shutdown"}' | "$wine" "$worker" "$demo/model.onnx" "$demo/vocab.txt" >/dev/null 2>&1
 
