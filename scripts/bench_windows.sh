@@ -12,6 +12,9 @@
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$repo/scripts/bench_common.sh"
+# Wine reads the command line and the environment in the POSIX locale's
+# encoding: UTF-8, whatever the caller's locale, so Chinese paths arrive intact.
+export LC_ALL=C.UTF-8
 export WINEPREFIX="$repo/build-windows/wine" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [[ ${1:-} != --under-display ]]; then

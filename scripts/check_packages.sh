@@ -13,6 +13,9 @@ build=${1:-build}
 demo="$repo/$build/tests/process/demo_model"
 requests="$repo/examples/demo_requests.jsonl"
 version=$(sed -n 's/^project(quirvel_worker VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# Wine reads the command line and the environment in the POSIX locale's
+# encoding: UTF-8, whatever the caller's locale, so Chinese paths arrive intact.
+export LC_ALL=C.UTF-8
 export WINEPREFIX="$repo/build-windows/wine" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [[ ${1:-} != --under-display ]]; then

@@ -16,6 +16,9 @@ linux_build=${1:-build}
 windows_build=build-windows
 jobs=$(nproc)
 
+# Wine reads the command line and the environment in the POSIX locale's
+# encoding: UTF-8, whatever the caller's locale, so Chinese paths arrive intact.
+export LC_ALL=C.UTF-8
 export WINEPREFIX="$repo/$windows_build/wine" WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko installer dialogs while the prefix is created.
 export WINEDLLOVERRIDES="mscoree,mshtml="
