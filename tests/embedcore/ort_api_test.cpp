@@ -4,7 +4,9 @@
 
 #include <ostream>
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace quirvel::ort {
 namespace {
@@ -57,7 +59,8 @@ TEST_P(IsValidUtf8Test, StrictDecoding) {
 
 INSTANTIATE_TEST_SUITE_P(Sequences, IsValidUtf8Test,
                          ::testing::Values(Utf8Case{"", true}, Utf8Case{"model.onnx", true},
-                                           Utf8Case{"/模型/model.onnx", true}, Utf8Case{"\xF0\x9F\x98\x80", true},
+                                           Utf8Case{"/模型/model.onnx", true},
+                                           Utf8Case{"\xF0\x9F\x98\x80", true},
                                            Utf8Case{"\xC0\xAF", false},          // overlong "/"
                                            Utf8Case{"\xE0\x80\xAF", false},      // overlong
                                            Utf8Case{"\xED\xA0\x80", false},      // surrogate
@@ -69,6 +72,27 @@ TEST(OrtApiTest, TensorTypeNamesFollowTheLibrary) {
   EXPECT_EQ(TensorTypeName(ONNX_TENSOR_ELEMENT_DATA_TYPE_INT64), "tensor(int64)");
   EXPECT_EQ(TensorTypeName(ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT), "tensor(float)");
   EXPECT_EQ(TensorTypeName(static_cast<ONNXTensorElementDataType>(99)), "tensor(type 99)");
+}
+
+struct HalfCase {
+  std::uint16_t bits;
+  float value;
+};
+
+TEST(OrtApiTest, Float16WidensExactly) {
+  const HalfCase cases[] = {{0x0000, 0.0f},
+                            {0x3C00, 1.0f},
+                            {0xC000, -2.0f},
+                            {0x3555, 0.33325195f},
+                            {0x7BFF, 65504.0f},
+                            {0x0400, 6.1035156e-05f},
+                            {0x0001, 5.9604645e-08f},
+                            {0x83FF, -6.0975552e-05f},
+                            {0x7C00, std::numeric_limits<float>::infinity()},
+                            {0xFC00, -std::numeric_limits<float>::infinity()}};
+  for (const HalfCase& c : cases) EXPECT_EQ(Float16ToFloat(c.bits), c.value) << std::hex << c.bits;
+  EXPECT_TRUE(std::isnan(Float16ToFloat(0x7E00)));
+  EXPECT_TRUE(std::signbit(Float16ToFloat(0x8000)));
 }
 
 }  // namespace
