@@ -98,6 +98,20 @@ std::string GraphBuilder::Node(const std::string& op, const std::vector<std::str
   return result;
 }
 
+std::vector<std::string> GraphBuilder::MultiNode(const std::string& op,
+                                                 const std::vector<std::string>& inputs, int outputs) {
+  onnx::NodeProto* node = graph_->add_node();
+  node->set_op_type(op);
+  node->set_name(Fresh(op));
+  for (const std::string& input : inputs) node->add_input(input);
+  std::vector<std::string> names;
+  for (int i = 0; i < outputs; ++i) {
+    names.push_back(Fresh(op + "_out"));
+    node->add_output(names.back());
+  }
+  return names;
+}
+
 onnx::NodeProto& GraphBuilder::LastNode() { return *graph_->mutable_node(graph_->node_size() - 1); }
 
 void GraphBuilder::Save(const std::string& path) {

@@ -35,6 +35,9 @@ class GraphBuilder {
   // Adds a node and returns its single output name (or `output` when given).
   std::string Node(const std::string& op, const std::vector<std::string>& inputs,
                    const std::string& output = "");
+  // A node with several outputs (DynamicQuantizeLinear); returns their names.
+  std::vector<std::string> MultiNode(const std::string& op, const std::vector<std::string>& inputs,
+                                     int outputs);
   onnx::NodeProto& LastNode();
 
   // Writes the model; throws std::runtime_error when the file cannot be written.

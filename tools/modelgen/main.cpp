@@ -119,6 +119,8 @@ quirvel::modelgen::BertShape ParseBert(const std::vector<std::string>& args, std
       ++i;
     } else if (option == "--vocab-file") {
       vocab_file = NextValue(args, i);
+    } else if (option == "--int8") {
+      shape.int8 = true;
     } else if (option == "--random-state") {
       shape.random_state = static_cast<std::uint64_t>(ParseInteger(option, NextValue(args, i)));
     } else if (std::int64_t* size = BertSize(shape, option)) {
