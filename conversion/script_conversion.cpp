@@ -37,7 +37,10 @@ class OpenccConverter {
   }
 
  private:
-  static opencc_t FailedHandle() { return reinterpret_cast<opencc_t>(static_cast<std::intptr_t>(-1)); }
+  // OpenCC reports a failed open as the all-ones handle.
+  static opencc_t FailedHandle() {
+    return reinterpret_cast<opencc_t>(static_cast<std::intptr_t>(-1));  // NOLINT(performance-no-int-to-ptr)
+  }
 
   opencc_t handle_;
 };

@@ -3,9 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "host/encodings.h"
 
 namespace quirvel::ort {
 namespace {
@@ -68,28 +66,6 @@ const Functions& LoadOnce() {
   return functions;
 }
 
-// Continuation bytes a lead byte announces (0 = not a lead byte) and the smallest
-// code point that length may encode, so overlong forms are refused.
-std::size_t ContinuationCount(unsigned char lead, std::uint32_t& min_value) {
-  std::size_t extra = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) extra = 1, min_value = 0x80;
-  if (lead >= 0xE0 && lead <= 0xEF) extra = 2, min_value = 0x800;
-  if (lead >= 0xF0 && lead <= 0xF4) extra = 3, min_value = 0x10000;
-  return extra;
-}
-
-#ifdef _WIN32
-std::wstring Utf8ToWidePath(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size = static_cast<int>(text.size());
-  const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-  if (units <= 0) throw std::runtime_error("invalid UTF-8 path");
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), units);
-  return wide;
-}
-#endif
-
 }  // namespace
 
 const Functions& Api() {
@@ -131,33 +107,12 @@ SessionOptions CreateSessionOptions() {
   return SessionOptions(options);
 }
 
-bool IsValidUtf8(const std::string& text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::uint32_t min_value = 0;
-    const std::size_t extra = ContinuationCount(lead, min_value);
-    if (extra == 0 || extra >= text.size() - i) return false;
-    std::uint32_t code = lead & (0x3F >> extra);
-    for (std::size_t k = 1; k <= extra; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (code < min_value || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
-
 Session CreateSession(const OrtEnv* env, const std::string& utf8_path, const OrtSessionOptions* options) {
-  if (!IsValidUtf8(utf8_path)) throw std::runtime_error("invalid UTF-8 path");
+  // Checked on every platform, so a bad path gets the same message everywhere.
+  const std::wstring wide = Utf8ToWide(utf8_path);
+  if (wide.empty() && !utf8_path.empty()) throw std::runtime_error("invalid UTF-8 path");
   OrtSession* session = nullptr;
 #ifdef _WIN32
-  const std::wstring wide = Utf8ToWidePath(utf8_path);
   Check(Api().CreateSession(env, wide.c_str(), options, &session));
 #else
   Check(Api().CreateSession(env, utf8_path.c_str(), options, &session));

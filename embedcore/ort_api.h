@@ -191,6 +191,4 @@ const std::uint16_t* Float16Data(OrtValue* value);
 // Widens one IEEE 754 half-precision value (subnormals, infinities and NaN included).
 float Float16ToFloat(std::uint16_t half);
 
-bool IsValidUtf8(const std::string& text);
-
 }  // namespace quirvel::ort

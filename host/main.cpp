@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "host/encodings.h"
 #include "host/platform.h"
-#include "host/request_loop.h"
-#include "host/resources.h"
+#include "host/worker_startup.h"
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {

@@ -11,9 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "conversion/script_conversion.h"
-#include "host/platform.h"
-#include "host/resources.h"
-#include "host/utf8.h"
+#include "host/keyword_text.h"
 
 namespace quirvel {
 namespace {
@@ -63,13 +61,6 @@ bool HasStringMember(const Json& document, const char* name) {
   if (!document.is_object()) return false;
   const auto member = document.find(name);
   return member != document.end() && member->is_string();
-}
-
-bool NeedsBlankBetween(const std::string& output, const std::string& piece) {
-  if (output.empty() || piece.empty()) return false;
-  const auto last = static_cast<unsigned char>(output.back());
-  const auto first = static_cast<unsigned char>(piece.front());
-  return last < 0x80 && first < 0x80 && IsWordChar(last) && IsWordChar(first);
 }
 
 Json MakeOkReply(const std::string& id) { return Json{{"id", id}, {"ok", true}}; }
@@ -131,81 +122,6 @@ Json CollectMetrics(const JiebaKeywordModel* model) {
               {"candidate_cache_size", CandidateCacheSize(model)}};
 }
 
-namespace {
-
-// Characters of text that begin before byte offset, stepping as the UTF-8 helpers do.
-std::size_t CharsBefore(const std::string& text, std::uint64_t offset) {
-  std::size_t count = 0;
-  for (std::size_t pos = 0; pos < text.size() && pos < offset; ++count) pos += Utf8CharLengthAt(text, pos);
-  return count;
-}
-
-}  // namespace
-
-std::string MapSpanToInput(const std::vector<std::string>& input_chars, const std::string& normalized_title,
-                           std::uint64_t offset, const std::string& keyword, std::uint64_t end) {
-  const std::size_t start_char = CharsBefore(normalized_title, offset);
-  if (start_char >= input_chars.size()) return keyword;
-  // A phrase's text drops the blanks between a Chinese word and an ASCII word, so
-  // its character count is shorter than the stretch of title it covers: the span,
-  // when known, says which input characters the keyword stands for.
-  const std::size_t length =
-      end > offset ? CharsBefore(normalized_title, end) - start_char : CountUtf8Chars(keyword);
-  const std::size_t end_char = std::min(start_char + length, input_chars.size());
-  std::string piece;
-  for (std::size_t i = start_char; i < end_char; ++i) piece += input_chars[i];
-  return piece.empty() ? keyword : piece;
-}
-
-namespace {
-
-bool SpansOverlap(const RankedCandidate& a, const RankedCandidate& b) {
-  return a.end > a.start && b.end > b.start && a.start < b.end && b.start < a.end;
-}
-
-// The ranked list holds every candidate, and the parts of a chosen phrase also
-// occur inside the keyword text. Only the keywords the model's join could have
-// chosen are rebuilt: none that repeats, contains, lies inside or overlaps one
-// already taken, so the reply never names a word twice.
-bool RepeatsTakenKeyword(const RankedCandidate& keyword, const std::vector<const RankedCandidate*>& taken) {
-  for (const RankedCandidate* other : taken) {
-    if (other->text.find(keyword.text) != std::string::npos || keyword.text.find(other->text) != std::string::npos ||
-        SpansOverlap(*other, keyword)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
-std::string BuildKeywordText(const ExtractionResult& result, std::int32_t max_len) {
-  const std::vector<std::string> input_chars = SplitUtf8Chars(result.input_title);
-  if (input_chars.size() != CountUtf8Chars(result.normalized_title)) return result.keyword_text;
-  const auto budget = static_cast<std::size_t>(std::max<std::int32_t>(max_len, 0));
-  std::string output;
-  std::vector<const RankedCandidate*> taken;
-  for (const RankedCandidate& keyword : result.ranked) {
-    if (keyword.text.empty() || result.keyword_text.find(keyword.text) == std::string::npos) continue;
-    if (RepeatsTakenKeyword(keyword, taken)) continue;
-    const std::string piece = MapSpanToInput(input_chars, result.normalized_title, keyword.start, keyword.text, keyword.end);
-    const bool blank = NeedsBlankBetween(output, piece);
-    if (CountUtf8Chars(output) + (blank ? 1 : 0) + CountUtf8Chars(piece) > budget) continue;
-    if (blank) output += ' ';
-    output += piece;
-    taken.push_back(&keyword);
-  }
-  return output.empty() ? result.keyword_text : output;
-}
-
-std::string FitToBudget(const std::string& keywords, std::int32_t max_len) {
-  const auto budget = static_cast<std::size_t>(std::max<std::int32_t>(max_len, 0));
-  if (CountUtf8Chars(keywords) <= budget) return keywords;
-  std::string cut = TruncateUtf8Chars(keywords, budget);
-  while (!cut.empty() && cut.back() == ' ') cut.pop_back();
-  return cut;
-}
-
 std::int32_t ReadMaxLen(const Json& request) {
   const auto member = request.find("max_len");
   const std::int32_t value = member == request.end() ? kDefaultMaxLen : NumberToInt32(*member);
@@ -216,7 +132,8 @@ Json HandleExtract(const std::string& id, JiebaKeywordModel* model, const Json& 
   if (!HasStringMember(request, "title"))
     return MakeErrorReply(id, "extract request requires string field: title");
   const std::int32_t max_len = ReadMaxLen(request);
-  const ExtractionResult result = Extract(model, request["title"].get<std::string>(), static_cast<std::size_t>(max_len));
+  const ExtractionResult result =
+      Extract(model, request["title"].get<std::string>(), static_cast<std::size_t>(max_len));
   Json reply = MakeOkReply(id);
   reply["title"] = ToTraditional(result.normalized_title);
   reply["keywords"] = FitToBudget(ToTraditional(BuildKeywordText(result, max_len)), max_len);
@@ -231,50 +148,6 @@ void RequestLoop(JiebaKeywordModel* model, std::istream& in, std::ostream& out) 
     const LineOutcome outcome = AnswerLine(model, line);
     WriteReply(out, outcome.reply);
     if (outcome.stop) return;
-  }
-}
-
-KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options) {
-  KeywordModelConfig config;
-  config.model_path = options.model_path;
-  config.tokenizer_path = options.tokenizer_path;
-  config.profile = options.profile;
-  config.rank_mode = options.rank_mode;
-  config.output_mode = options.output_mode;
-  config.title_max_length = options.title_max_length;
-  config.candidate_max_length = options.candidate_max_length;
-  config.candidate_cache = options.candidate_cache;
-  return config;
-}
-
-namespace {
-
-KeywordModelPtr LoadModel(const std::vector<std::string>& args) {
-  const ServiceOptions options = ParseServiceOptions(args);
-  ResolveServicePaths(options);
-  KeywordModelPtr model = CreateKeywordModel(MakeKeywordModelConfig(options));
-  if (!IsModelReady(model.get())) throw std::runtime_error("load model failed: " + ModelLastError(model.get()));
-  return model;
-}
-
-void WriteLine(std::ostream& err, const std::string& text) {
-  err << text << '\n';
-  err.flush();
-}
-
-}  // namespace
-
-int RunWorker(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
-  try {
-    platform::UseUtf8Console();
-    KeywordModelPtr model = LoadModel(args);
-    WriteLine(err, "ready");
-    RequestLoop(model.get(), in, out);
-    DestroyKeywordModel(std::move(model));
-    return 0;
-  } catch (const std::exception& error) {
-    WriteLine(err, std::string("fatal: ") + error.what());
-    return 1;
   }
 }
 

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "host/encodings.h"
 #include "host/platform.h"
 #include "host/service_options.h"
 
@@ -23,8 +24,6 @@ constexpr const char* kOpenccDirName = "opencc";
 constexpr const char* kJiebaDirName = "jieba_dict";
 constexpr const char* kNormalizeConfigName = "tw2sp.json";
 constexpr const char* kStagingDirName = "qrv_ipc_resources";
-constexpr const char* kJiebaFiles[] = {"jieba.dict.utf8", "hmm_model.utf8", "user.dict.utf8", "idf.utf8",
-                                       "stop_words.utf8"};
 
 #ifdef _WIN32
 constexpr const wchar_t* kPathSeparators = L"\\/";
@@ -102,7 +101,7 @@ bool IsRegularFile(const std::string& path) {
 }
 
 bool HasJiebaDictionary(const std::string& dir) {
-  return std::all_of(std::begin(kJiebaFiles), std::end(kJiebaFiles),
+  return std::all_of(std::begin(kJiebaDictFiles), std::end(kJiebaDictFiles),
                      [&dir](const char* file) { return IsRegularFile(JoinPath(dir, file)); });
 }
 
@@ -146,12 +145,6 @@ std::string ToLibraryPath(const std::string& path) {
   std::string ansi = WideToAnsi(wide);
   return ansi.empty() ? path : ansi;
 }
-
-// ---- Encodings ----
-
-std::wstring Utf8ToWide(std::string_view utf8) { return platform::DecodeUtf8(utf8); }
-std::string WideToUtf8(std::wstring_view wide) { return platform::EncodeUtf8(wide); }
-std::string WideToAnsi(std::wstring_view wide) { return platform::EncodeAnsi(wide); }
 
 // ---- Process-wide settings ----
 

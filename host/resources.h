@@ -11,6 +11,16 @@ namespace quirvel {
 
 struct ServiceOptions;
 
+// The five files that make a directory a Jieba dictionary, in the order the
+// Jieba constructor takes them.
+inline constexpr const char* kJiebaMainDictFile = "jieba.dict.utf8";
+inline constexpr const char* kJiebaHmmModelFile = "hmm_model.utf8";
+inline constexpr const char* kJiebaUserDictFile = "user.dict.utf8";
+inline constexpr const char* kJiebaIdfFile = "idf.utf8";
+inline constexpr const char* kJiebaStopWordsFile = "stop_words.utf8";
+inline constexpr const char* kJiebaDictFiles[] = {kJiebaMainDictFile, kJiebaHmmModelFile, kJiebaUserDictFile,
+                                                  kJiebaIdfFile, kJiebaStopWordsFile};
+
 // ---- Path helpers (UTF-8 paths) ----
 std::string JoinPath(std::string_view dir, std::string_view name);
 bool IsDirectory(const std::string& path);
@@ -22,11 +32,6 @@ std::string StagingRoot();
 std::string StageResourceDir(const std::string& dir, const std::string& name);
 // The path in the form the C libraries open (system ANSI code page, short form).
 std::string ToLibraryPath(const std::string& path);
-
-// ---- Encodings ----
-std::wstring Utf8ToWide(std::string_view utf8);  // strict; "" on error
-std::string WideToUtf8(std::wstring_view wide);  // "" on error
-std::string WideToAnsi(std::wstring_view wide);  // "" on error
 
 // ---- Process-wide resource settings (one mutex guards them) ----
 bool SetOpenccResourceDir(const std::string& dir);

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace quirvel {
+#include "ranking/rank_mode.h"
 
-enum class RankMode : std::uint32_t { Embedding = 0, Default = 1 };
+namespace quirvel {
 
 struct ServiceOptions {
   std::string model_path;

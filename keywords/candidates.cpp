@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/utf8.h"
+#include "host/word_join.h"
 
 namespace quirvel {
 namespace {
@@ -24,16 +25,6 @@ bool HasCandidateLength(const std::string& text) {
 
 std::uint64_t SegmentEnd(const Segment& segment) { return segment.offset + segment.text.size(); }
 
-// Two ASCII words must not run together ("iPhone15 Pro", not "iPhone15Pro");
-// Han words and a Han word next to an ASCII one join without a blank.
-void AppendToPhrase(std::string& phrase, const std::string& text) {
-  const bool blank = !phrase.empty() && !text.empty() &&
-                     IsModelByte(static_cast<unsigned char>(phrase.back())) &&
-                     IsModelByte(static_cast<unsigned char>(text.front()));
-  if (blank) phrase += ' ';
-  phrase += text;
-}
-
 // Windows of 2 to 4 neighbouring segments from `first`, shortest first; a
 // segment that cannot be a candidate ends the windows of this start.
 void AddPhrasesFrom(std::vector<Candidate>& list, const std::vector<Segment>& segments, std::size_t first) {
@@ -41,7 +32,7 @@ void AddPhrasesFrom(std::vector<Candidate>& list, const std::vector<Segment>& se
   for (std::size_t window = 1; window <= kMaxPhraseWindow && first + window <= segments.size(); ++window) {
     const Segment& last = segments[first + window - 1];
     if (!HasCandidateLength(last.text)) return;
-    AppendToPhrase(phrase, last.text);
+    AppendJoined(phrase, last.text);
     if (window >= 2) {
       AddCandidate(list, phrase, segments[first].offset, SegmentEnd(last), "phrase" + std::to_string(window));
     }

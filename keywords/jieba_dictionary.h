@@ -6,14 +6,9 @@
 
 #include <string>
 
-namespace quirvel {
+#include "host/resources.h"
 
-// The five files, in the order the Jieba constructor takes them.
-inline constexpr const char* kJiebaMainDictFile = "jieba.dict.utf8";
-inline constexpr const char* kJiebaHmmModelFile = "hmm_model.utf8";
-inline constexpr const char* kJiebaUserDictFile = "user.dict.utf8";
-inline constexpr const char* kJiebaIdfFile = "idf.utf8";
-inline constexpr const char* kJiebaStopWordsFile = "stop_words.utf8";
+namespace quirvel {
 
 // "" when cppjieba can load the dictionary in `dir`; otherwise what is wrong.
 // `dir` is a path the process can open directly (the library form).

@@ -1,6 +1,7 @@
 #include "keywords/keyword_model.h"
 
 #include <new>
+#include <utility>
 
 #include "conversion/script_conversion.h"
 #include "host/utf8.h"
@@ -39,13 +40,6 @@ KeywordModelPtr BuildModel(const KeywordModelConfig& config) {
   model->client = CreateEmbeddingClient(ClientConfigFor(config));
   if (model->client && !model->client->IsReady()) model->last_error = model->client->LastError();
   return model;
-}
-
-std::vector<std::string> RankedTexts(const std::vector<RankedCandidate>& ranked) {
-  std::vector<std::string> texts;
-  texts.reserve(ranked.size());
-  for (const RankedCandidate& r : ranked) texts.push_back(r.text);
-  return texts;
 }
 
 }  // namespace
@@ -108,8 +102,10 @@ ExtractionResult Extract(JiebaKeywordModel* model, const std::string& title, std
   if (!IsModelReady(model)) return result;
   result.ranked = RankCandidates(*model, result.normalized_title, result.segments);
   if (model->rank_mode == RankMode::Embedding) {
-    result.keyword_text = JoinRankedTexts(RankedTexts(result.ranked), result.normalized_title, max_len);
+    KeywordChoice choice = ChooseRankedTexts(RankedTexts(result.ranked), max_len);
+    result.keyword_text = choice.text.empty() ? result.keyword_text : std::move(choice.text);
     result.keyword_length = CountUtf8Chars(result.keyword_text);
+    result.chosen = std::move(choice.chosen);
   } else {
     JoinRankedSpans(result, result.ranked, max_len);
   }

@@ -6,49 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "host/service_options.h"
-#include "keywords/segmentation.h"
-#include "ranking/embedding_client.h"
-#include "ranking/ranked_candidate.h"
+#include "keywords/keyword_model_types.h"
 
 namespace quirvel {
-
-// What the host hands to the model factory.
-struct KeywordModelConfig {
-  std::string model_path;
-  std::string tokenizer_path;
-  std::uint32_t profile = 0;
-  RankMode rank_mode = RankMode::Default;
-  std::uint32_t output_mode = 0;  // handed to the engine; 0 = the profile's default
-  std::int32_t title_max_length = 128;
-  std::int32_t candidate_max_length = 64;
-  bool candidate_cache = false;
-};
-
-struct ExtractionResult {
-  std::string input_title;       // as the request gave it
-  std::string normalized_title;  // after NormalizeScript
-  std::string keyword_text;      // in the normalised script
-  std::vector<Segment> segments;
-  std::vector<RankedCandidate> ranked;  // best first
-  std::uint64_t keyword_length = 0;     // CountUtf8Chars(keyword_text)
-};
-
-struct JiebaKeywordModel {
-  std::string model_path;
-  std::string tokenizer_path;
-  std::uint32_t profile = 0;
-  RankMode rank_mode = RankMode::Default;
-  std::int32_t title_max_length = 128;
-  std::int32_t candidate_max_length = 64;
-  bool candidate_cache_enabled = false;
-  std::unique_ptr<EmbeddingClient> client;  // may be null
-  std::string last_error;
-  EmbeddingCache prompt_cache;
-  EmbeddingCache candidate_cache;
-  std::uint64_t cache_hits = 0;
-  std::uint64_t cache_misses = 0;
-};
 
 using KeywordModelPtr = std::unique_ptr<JiebaKeywordModel>;
 
@@ -73,6 +33,18 @@ ExtractionResult Extract(JiebaKeywordModel* model, const std::string& title, std
 
 // The steps of Extract, exposed for tests.
 ExtractionResult PrepareExtraction(const std::string& title, std::size_t max_len);
+
+// What a join chose: its text, and the indices (into the ranked list) of the
+// keywords it took, in the order it took them.
+struct KeywordChoice {
+  std::string text;
+  std::vector<std::size_t> chosen;
+};
+// The texts of the ranked candidates, in rank order.
+std::vector<std::string> RankedTexts(const std::vector<RankedCandidate>& ranked);
+// The greedy joins without their fallback: an empty choice when nothing fits.
+KeywordChoice ChooseRankedTexts(const std::vector<std::string>& texts, std::size_t max_len);
+KeywordChoice ChooseRankedSpans(const std::vector<RankedCandidate>& ranked, std::size_t max_len);
 std::string JoinRankedTexts(const std::vector<std::string>& texts, const std::string& normalized_title,
                             std::size_t max_len);
 void JoinRankedSpans(ExtractionResult& result, const std::vector<RankedCandidate>& ranked,

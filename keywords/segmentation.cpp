@@ -6,7 +6,7 @@
 #include <cppjieba/Jieba.hpp>
 
 #include "host/resources.h"
-#include "host/utf8.h"
+#include "host/unicode.h"
 #include "keywords/jieba_dictionary.h"
 
 namespace quirvel {
@@ -47,36 +47,14 @@ bool IsSegmentationWordByte(unsigned char byte) {
          byte == '_';
 }
 
-bool IsHanCodePoint(char32_t cp) {
-  return (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) ||
-         (cp >= 0x20000 && cp <= 0x2A6DF) || (cp >= 0x2A700 && cp <= 0x2B81F) ||
-         (cp >= 0x2B820 && cp <= 0x2CEAF);
-}
-
-bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// Strict decoding: continuation bytes are checked and overlong forms refused,
-// so the run handed to Jieba is always valid UTF-8.
-bool DecodesToHan(const std::string& text, std::size_t pos, std::size_t length) {
-  static constexpr char32_t kLeadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
-  static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (length < 2 || pos + length > text.size()) return false;
-  char32_t cp = static_cast<unsigned char>(text[pos]) & kLeadMask[length];
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto byte = static_cast<unsigned char>(text[pos + i]);
-    if (!IsContinuationByte(byte)) return false;
-    cp = (cp << 6) | (byte & 0x3F);
-  }
-  return cp >= kMinimum[length] && IsHanCodePoint(cp);
-}
-
 // End of the Han run that starts at `start` (== start when there is none).
 std::size_t HanRunEnd(const std::string& title, std::size_t start) {
   std::size_t pos = start;
+  // Strict decoding: the run handed to Jieba is always valid UTF-8.
   while (pos < title.size() && static_cast<unsigned char>(title[pos]) >= 0x80) {
-    const std::size_t length = Utf8CharLengthAt(title, pos);
-    if (!DecodesToHan(title, pos, length)) break;
-    pos += length;
+    const DecodedChar decoded = DecodeUtf8At(title, pos);
+    if (decoded.length == 0 || !IsHanCodePoint(decoded.code_point)) break;
+    pos += decoded.length;
   }
   return pos;
 }

@@ -14,9 +14,14 @@ struct RankedCandidate {
   float category_similarity = 0.0f;
   float attribute_similarity = 0.0f;
   float marketing_similarity = 0.0f;
-  std::uint64_t start = 0;
+  std::uint64_t start = 0;  // byte span [start, end) in the normalised title
   std::uint64_t end = 0;
   std::string kind;
 };
+
+// Two non-empty half-open byte spans that share at least one byte.
+inline bool SpansOverlap(const RankedCandidate& a, const RankedCandidate& b) {
+  return a.end > a.start && b.end > b.start && a.start < b.end && b.start < a.end;
+}
 
 }  // namespace quirvel

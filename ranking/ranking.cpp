@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "keywords/keyword_model.h"
+#include "keywords/keyword_model_types.h"
 #include "ranking/core_prompts.h"
 #include "ranking/embedding_cache.h"
 

@@ -18,7 +18,7 @@ debian_packages=(
   nlohmann-json3-dev rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libonnx-dev libprotobuf-dev protobuf-compiler
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy python3
   g++-mingw-w64-x86-64-posix
 )
 

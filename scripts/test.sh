@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the worker twice (plain, and with Address- and
 # UndefinedBehaviorSanitizer), runs every test in both builds, checks that the
-# sources compile for Windows, then runs each fuzz target for a short bounded time.
+# includes follow the CMake target graph and that clang-tidy finds nothing,
+# checks that the sources compile for Windows, then runs each fuzz target for a
+# short bounded time.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
@@ -9,9 +11,13 @@ jobs=$(nproc)
 
 bash scripts/bootstrap.sh
 
+# The CMake file API describes the targets for the layering check.
+mkdir -p build/.cmake/api/v1/query && touch build/.cmake/api/v1/query/codemodel-v2
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRVEL_WERROR=ON >/dev/null
+python3 scripts/check_layering.py build
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+bash scripts/tidy.sh build
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRVEL_SANITIZE=ON -DQUIRVEL_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"

@@ -6,28 +6,14 @@
 #include <string>
 #include <unordered_map>
 
+#include "host/unicode.h"
 #include "host/utf8.h"
 #include "tokenizers/tokenizer.h"
 
 namespace quirvel {
 namespace {
 
-constexpr char kMergeSeparator = '\x1F';
-
 enum class PieceClass { WhiteSpace, Letter, Digit, Other };
-
-void AppendUtf8(std::uint32_t code_point, std::string& out) {
-  if (code_point < 0x80) {
-    out.push_back(static_cast<char>(code_point));
-  } else if (code_point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  }
-}
 
 bool IsPrintableByte(int byte) {
   return (byte >= 33 && byte <= 126) || (byte >= 161 && byte <= 172) || (byte >= 174 && byte <= 255);
@@ -38,7 +24,7 @@ std::array<std::string, 256> BuildByteLevelSymbols() {
   std::uint32_t next_free = 256;
   for (int byte = 0; byte < 256; ++byte) {
     const std::uint32_t code_point = IsPrintableByte(byte) ? static_cast<std::uint32_t>(byte) : next_free++;
-    AppendUtf8(code_point, symbols[static_cast<std::size_t>(byte)]);
+    AppendUtf8(symbols[static_cast<std::size_t>(byte)], code_point);
   }
   return symbols;
 }
@@ -52,7 +38,9 @@ std::unordered_map<std::string, char> BuildSymbolBytes() {
 // The usual UTF-8 bit layout, unchecked; a lead byte without its announced
 // continuation bytes decodes as 0.
 std::uint32_t DecodeCodePoint(std::string_view character) {
-  const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(character[i])); };
+  const auto byte = [&](std::size_t i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(character[i]));
+  };
   const std::uint32_t lead = byte(0);
   if (character.size() == 1) return lead >= 0xC0 ? 0 : lead;
   std::uint32_t code_point = lead & (character.size() == 2 ? 0x1F : character.size() == 3 ? 0x0F : 0x07);
@@ -60,15 +48,12 @@ std::uint32_t DecodeCodePoint(std::string_view character) {
   return code_point;
 }
 
-bool IsCjkCodePoint(std::uint32_t c) {
-  return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
-         (c >= 0x20000 && c <= 0x2A6DF) || (c >= 0x2A700 && c <= 0x2B81F) || (c >= 0x2B820 && c <= 0x2CEAF);
-}
-
 PieceClass ClassifyForPieces(std::string_view character) {
-  if (character.size() > 1) return IsCjkCodePoint(DecodeCodePoint(character)) ? PieceClass::Letter : PieceClass::Other;
+  if (character.size() > 1)
+    return IsHanCodePoint(DecodeCodePoint(character)) ? PieceClass::Letter : PieceClass::Other;
   const char c = character[0];
-  if (c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r') return PieceClass::WhiteSpace;
+  if (c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r')
+    return PieceClass::WhiteSpace;
   if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return PieceClass::Letter;
   if (c >= '0' && c <= '9') return PieceClass::Digit;
   return PieceClass::Other;
@@ -202,7 +187,8 @@ class PieceMerger {
 
   std::vector<std::string> LiveSymbols() const {
     std::vector<std::string> out;
-    for (std::ptrdiff_t i = symbols_.empty() ? -1 : 0; i >= 0; i = symbols_[i].next) out.emplace_back(Text(symbols_[i]));
+    for (std::ptrdiff_t i = symbols_.empty() ? -1 : 0; i >= 0; i = symbols_[i].next)
+      out.emplace_back(Text(symbols_[i]));
     return out;
   }
 

@@ -20,6 +20,9 @@ struct VocabularyEntry {
 };
 using Vocabulary = std::unordered_map<std::string, VocabularyEntry>;
 
+// Between the two symbols of a BPE merge key: a control byte no symbol holds.
+inline constexpr char kMergeSeparator = '\x1F';
+
 // Everything a tokenizer file decides; filled once by the loader, read-only afterwards.
 struct TokenizerData {
   Vocabulary vocabulary;

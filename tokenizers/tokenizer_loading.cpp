@@ -19,8 +19,6 @@
 namespace quirvel {
 namespace {
 
-constexpr char kMergeSeparator = '\x1F';
-
 [[noreturn]] void Fail(const char* prefix, const std::string& path) {
   throw std::runtime_error(prefix + path);
 }
@@ -150,10 +148,12 @@ bool ReadMergePair(const rapidjson::Value& merge, std::string& left, std::string
 void ReadMerges(const rapidjson::Value& merges, TokenizerData& data) {
   std::string left;
   std::string right;
+  std::string key;
   std::int64_t rank = 0;
   for (const auto& merge : merges.GetArray()) {
     if (ReadMergePair(merge, left, right) && !left.empty() && !right.empty()) {
-      data.merges[left + kMergeSeparator + right] = rank;
+      key.assign(left).append(1, kMergeSeparator).append(right);
+      data.merges[key] = rank;
     }
     ++rank;
   }

@@ -9,7 +9,7 @@
 #include <functional>
 #include <random>
 
-#include "keywords/keyword_model.h"
+#include "keywords/keyword_model_types.h"
 #include "ranking/embedding_cache.h"
 #include "ranking/ranking.h"
 

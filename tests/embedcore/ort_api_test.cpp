@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -43,30 +41,6 @@ TEST(OrtApiTest, InvalidUtf8PathIsRefusedBeforeTheLibrarySeesIt) {
     EXPECT_STREQ(error.what(), "invalid UTF-8 path");
   }
 }
-
-struct Utf8Case {
-  const char* text;
-  bool valid;
-};
-
-void PrintTo(const Utf8Case& c, std::ostream* os) { *os << ::testing::PrintToString(std::string(c.text)); }
-
-class IsValidUtf8Test : public ::testing::TestWithParam<Utf8Case> {};
-
-TEST_P(IsValidUtf8Test, StrictDecoding) {
-  EXPECT_EQ(IsValidUtf8(GetParam().text), GetParam().valid) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Sequences, IsValidUtf8Test,
-                         ::testing::Values(Utf8Case{"", true}, Utf8Case{"model.onnx", true},
-                                           Utf8Case{"/模型/model.onnx", true},
-                                           Utf8Case{"\xF0\x9F\x98\x80", true},
-                                           Utf8Case{"\xC0\xAF", false},          // overlong "/"
-                                           Utf8Case{"\xE0\x80\xAF", false},      // overlong
-                                           Utf8Case{"\xED\xA0\x80", false},      // surrogate
-                                           Utf8Case{"\xF4\x90\x80\x80", false},  // above U+10FFFF
-                                           Utf8Case{"\xE6\xA8", false},          // cut short
-                                           Utf8Case{"\x80", false}, Utf8Case{"a\xFF", false}));
 
 TEST(OrtApiTest, TensorTypeNamesFollowTheLibrary) {
   EXPECT_EQ(TensorTypeName(ONNX_TENSOR_ELEMENT_DATA_TYPE_INT64), "tensor(int64)");

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/resources.h"
+#include "host/unicode.h"
 
 namespace quirvel {
 namespace {
@@ -49,29 +49,62 @@ struct LoopCase {
 
 TEST(RequestLoopTest, AnswersEachRequestWithTheExactReply) {
   const LoopCase cases[] = {
-      {"shutdown", R"({"id":"a","type":"shutdown"})" "\n", R"({"id":"a","ok":true})" "\n"},
-      {"metrics of an absent model", R"({"id":"m","type":"metrics"})" "\n",
-       std::string("{") + kNullModelMetrics + R"("id":"m","ok":true})" "\n"},
-      {"numeric id is not echoed", R"({"id":7,"type":"metrics"})" "\n",
-       std::string("{") + kNullModelMetrics + R"("id":"","ok":true})" "\n"},
-      {"convert ascii", R"({"id":"c","type":"convert","title":"USB-C 65W"})" "\n",
-       R"({"id":"c","normalized_title":"USB-C 65W","ok":true})" "\n"},
-      {"type absent", R"({"id":"a"})" "\n", ErrorLine("a", "unsupported request type: ")},
-      {"type compared case-sensitively", R"({"id":"a","type":"Extract"})" "\n",
+      {"shutdown",
+       R"({"id":"a","type":"shutdown"})"
+       "\n",
+       R"({"id":"a","ok":true})"
+       "\n"},
+      {"metrics of an absent model",
+       R"({"id":"m","type":"metrics"})"
+       "\n",
+       std::string("{") + kNullModelMetrics +
+           R"("id":"m","ok":true})"
+           "\n"},
+      {"numeric id is not echoed",
+       R"({"id":7,"type":"metrics"})"
+       "\n",
+       std::string("{") + kNullModelMetrics +
+           R"("id":"","ok":true})"
+           "\n"},
+      {"convert ascii",
+       R"({"id":"c","type":"convert","title":"USB-C 65W"})"
+       "\n",
+       R"({"id":"c","normalized_title":"USB-C 65W","ok":true})"
+       "\n"},
+      {"type absent",
+       R"({"id":"a"})"
+       "\n",
+       ErrorLine("a", "unsupported request type: ")},
+      {"type compared case-sensitively",
+       R"({"id":"a","type":"Extract"})"
+       "\n",
        ErrorLine("a", "unsupported request type: Extract")},
-      {"unknown type kept raw", R"({"type":"抽取"})" "\n", ErrorLine("", "unsupported request type: 抽取")},
-      {"extract without title", R"({"id":"e","type":"extract"})" "\n",
+      {"unknown type kept raw",
+       R"({"type":"抽取"})"
+       "\n",
+       ErrorLine("", "unsupported request type: 抽取")},
+      {"extract without title",
+       R"({"id":"e","type":"extract"})"
+       "\n",
        ErrorLine("e", "extract request requires string field: title")},
-      {"extract with numeric title", R"({"id":"e","type":"extract","title":5})" "\n",
+      {"extract with numeric title",
+       R"({"id":"e","type":"extract","title":5})"
+       "\n",
        ErrorLine("e", "extract request requires string field: title")},
-      {"convert without string title", R"({"id":"c","type":"convert","title":null})" "\n",
+      {"convert without string title",
+       R"({"id":"c","type":"convert","title":null})"
+       "\n",
        ErrorLine("c", "convert request requires string field: title")},
       {"empty line has no reply", "\n\n", ""},
       {"end of input without newline", R"({"id":"z"})", ErrorLine("z", "unsupported request type: ")},
       {"carriage return stays part of the line", "{\"id\":\"r\",\"type\":\"shutdown\"}\r\n",
-       R"({"id":"r","ok":true})" "\n"},
-      {"members not named are ignored", R"({"id":"a","type":"shutdown","extra":[1,2]})" "\n",
-       R"({"id":"a","ok":true})" "\n"},
+       R"({"id":"r","ok":true})"
+       "\n"},
+      {"members not named are ignored",
+       R"({"id":"a","type":"shutdown","extra":[1,2]})"
+       "\n",
+       R"({"id":"a","ok":true})"
+       "\n"},
   };
   for (const LoopCase& c : cases) EXPECT_EQ(Serve(c.input), c.expected_output) << c.label;
 }
@@ -82,8 +115,10 @@ TEST(RequestLoopTest, LibraryErrorsAreRepliedWithTheLibrarysMessage) {
       {"blank line", "   ", ErrorLine("", ParseErrorOf("   "))},
       {"carriage return alone", "\r", ErrorLine("", ParseErrorOf("\r"))},
       {"comments are not json", "{} // x", ErrorLine("", ParseErrorOf("{} // x"))},
-      {"not an object", "[1]", ErrorLine("", "[json.exception.type_error.306] cannot use value() with array")},
-      {"a bare string", "\"a\"", ErrorLine("", "[json.exception.type_error.306] cannot use value() with string")},
+      {"not an object", "[1]",
+       ErrorLine("", "[json.exception.type_error.306] cannot use value() with array")},
+      {"a bare string", "\"a\"",
+       ErrorLine("", "[json.exception.type_error.306] cannot use value() with string")},
       {"type not a string", R"({"id":"q","type":5})",
        ErrorLine("q", "[json.exception.type_error.302] type must be string, but is number")},
   };
@@ -93,7 +128,8 @@ TEST(RequestLoopTest, LibraryErrorsAreRepliedWithTheLibrarysMessage) {
 TEST(RequestLoopTest, MaxLenOfTheWrongTypeIsATypeError) {
   const char* values[] = {"\"5\"", "null", "[5]", "{\"n\":5}"};
   for (const char* value : values) {
-    const std::string line = std::string(R"({"id":"x","type":"extract","title":"abc","max_len":)") + value + "}";
+    const std::string line =
+        std::string(R"({"id":"x","type":"extract","title":"abc","max_len":)") + value + "}";
     const std::string reply = Serve(line + "\n");
     EXPECT_EQ(reply.rfind(R"({"error":"[json.exception.type_error.302] type must be number, but is )", 0), 0u)
         << value << ": " << reply;
@@ -102,10 +138,12 @@ TEST(RequestLoopTest, MaxLenOfTheWrongTypeIsATypeError) {
 }
 
 TEST(RequestLoopTest, ServingGoesOnAfterAnErrorAndStopsAtShutdown) {
-  std::istringstream in("oops\n\n{\"id\":\"b\",\"type\":\"shutdown\"}\n{\"id\":\"c\",\"type\":\"metrics\"}\n");
+  std::istringstream in(
+      "oops\n\n{\"id\":\"b\",\"type\":\"shutdown\"}\n{\"id\":\"c\",\"type\":\"metrics\"}\n");
   std::ostringstream out;
   RequestLoop(nullptr, in, out);
-  EXPECT_EQ(out.str(), ErrorLine("", ParseErrorOf("oops")) + R"({"id":"b","ok":true})" "\n");
+  EXPECT_EQ(out.str(), ErrorLine("", ParseErrorOf("oops")) + R"({"id":"b","ok":true})"
+                                                             "\n");
   std::string unread;
   ASSERT_TRUE(std::getline(in, unread));
   EXPECT_EQ(unread, R"({"id":"c","type":"metrics"})");
@@ -120,31 +158,44 @@ TEST(RequestLoopTest, InvalidUtf8InARequestDoesNotStopServing) {
   const std::string first = reply.substr(0, first_end);
   EXPECT_EQ(first.rfind(R"({"error":"[json.exception.parse_error.101])", 0), 0u) << first;
   EXPECT_NE(first.find("\xEF\xBF\xBD"), std::string::npos) << first;
-  EXPECT_FALSE(Utf8ToWide(first).empty()) << "reply is not valid UTF-8";
-  EXPECT_EQ(reply.substr(first_end + 1), R"({"id":"b","ok":true})" "\n");
+  EXPECT_TRUE(IsValidUtf8(first)) << "reply is not valid UTF-8";
+  EXPECT_EQ(reply.substr(first_end + 1), R"({"id":"b","ok":true})"
+                                         "\n");
 }
 
 TEST(RequestLoopTest, ExtractRepliesHaveSortedMembersAndFlatMetrics) {
-  const std::string reply = Serve(R"({"id":"x","type":"extract","title":"USB cable","max_len":3})" "\n");
+  const std::string reply = Serve(R"({"id":"x","type":"extract","title":"USB cable","max_len":3})"
+                                  "\n");
   EXPECT_EQ(reply.rfind(std::string("{") + kNullModelMetrics + R"("id":"x","keywords":")", 0), 0u) << reply;
   const Json parsed = Json::parse(reply);
   std::vector<std::string> names;
   for (const auto& member : parsed.items()) names.push_back(member.key());
-  const std::vector<std::string> expected = {"candidate_cache_hits", "candidate_cache_misses", "candidate_cache_size",
-                                             "dimension", "id", "keywords", "len", "ok", "title"};
+  const std::vector<std::string> expected = {"candidate_cache_hits",
+                                             "candidate_cache_misses",
+                                             "candidate_cache_size",
+                                             "dimension",
+                                             "id",
+                                             "keywords",
+                                             "len",
+                                             "ok",
+                                             "title"};
   EXPECT_EQ(names, expected);
   EXPECT_TRUE(parsed["len"].is_number_unsigned());
   EXPECT_TRUE(parsed["ok"].get<bool>());
   EXPECT_EQ(reply.back(), '\n');
-  EXPECT_EQ(reply.find(' ', 0) , reply.find("USB cable") + 3) << "compact form has no blanks between tokens";
+  EXPECT_EQ(reply.find(' ', 0), reply.find("USB cable") + 3) << "compact form has no blanks between tokens";
 }
 
 TEST(RequestLoopTest, MaxLenBelowOneBehavesAsTheDefault) {
   const std::string base = R"({"id":"x","type":"extract","title":"abcdefghijklmnopqrstuvwxyz0123456789")";
-  const std::string expected = Serve(base + R"(,"max_len":24})" "\n");
-  for (const char* value : {"", ",\"max_len\":0", ",\"max_len\":-3", ",\"max_len\":-1e20", ",\"max_len\":false"})
+  const std::string expected = Serve(base + R"(,"max_len":24})"
+                                            "\n");
+  for (const char* value :
+       {"", ",\"max_len\":0", ",\"max_len\":-3", ",\"max_len\":-1e20", ",\"max_len\":false"})
     EXPECT_EQ(Serve(base + value + "}\n"), expected) << value;
-  EXPECT_NE(Serve(base + R"(,"max_len":5})" "\n"), expected);
+  EXPECT_NE(Serve(base + R"(,"max_len":5})"
+                         "\n"),
+            expected);
 }
 
 struct MaxLenCase {
@@ -155,19 +206,29 @@ struct MaxLenCase {
 TEST(ReadMaxLenTest, SaturatesToTheSigned32BitRange) {
   constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
   const MaxLenCase cases[] = {
-      {"{}", 24},           {R"({"max_len":7})", 7},          {R"({"max_len":7.9})", 7},
-      {R"({"max_len":0})", 24}, {R"({"max_len":-1})", 24},     {R"({"max_len":true})", 1},
-      {R"({"max_len":1e20})", kMax},                           {R"({"max_len":4294967297})", kMax},
-      {R"({"max_len":2147483648})", kMax},                     {R"({"max_len":18446744073709551615})", kMax},
-      {R"({"max_len":-1e20})", 24},                            {R"({"max_len":-2147483649})", 24},
-      {R"({"max_len":2147483647})", kMax},                     {R"({"max_len":0.5})", 24},
+      {"{}", 24},
+      {R"({"max_len":7})", 7},
+      {R"({"max_len":7.9})", 7},
+      {R"({"max_len":0})", 24},
+      {R"({"max_len":-1})", 24},
+      {R"({"max_len":true})", 1},
+      {R"({"max_len":1e20})", kMax},
+      {R"({"max_len":4294967297})", kMax},
+      {R"({"max_len":2147483648})", kMax},
+      {R"({"max_len":18446744073709551615})", kMax},
+      {R"({"max_len":-1e20})", 24},
+      {R"({"max_len":-2147483649})", 24},
+      {R"({"max_len":2147483647})", kMax},
+      {R"({"max_len":0.5})", 24},
   };
   for (const MaxLenCase& c : cases) EXPECT_EQ(ReadMaxLen(Json::parse(c.json)), c.expected) << c.json;
 }
 
 TEST(CollectMetricsTest, AnAbsentModelReadsZero) {
   const Json metrics = CollectMetrics(nullptr);
-  EXPECT_EQ(metrics.dump(), R"({"candidate_cache_hits":0,"candidate_cache_misses":0,"candidate_cache_size":0,"dimension":0})");
+  EXPECT_EQ(
+      metrics.dump(),
+      R"({"candidate_cache_hits":0,"candidate_cache_misses":0,"candidate_cache_size":0,"dimension":0})");
   EXPECT_TRUE(metrics["candidate_cache_hits"].is_number_unsigned());
   EXPECT_TRUE(metrics["dimension"].is_number_integer());
 }
@@ -179,60 +240,10 @@ TEST(MakeErrorReplyTest, WritesRawUtf8InMemberOrder) {
 // An output that refuses writes must leave the loop, so the worker takes its
 // fatal path rather than serving into the void.
 TEST(RequestLoopTest, AReplyThatCannotBeWrittenLeavesTheLoop) {
-  std::istringstream in(R"({"id":"a","type":"metrics"})" "\n");
+  std::istringstream in(R"({"id":"a","type":"metrics"})"
+                        "\n");
   std::ostream broken(nullptr);
   EXPECT_THROW(RequestLoop(nullptr, in, broken), std::runtime_error);
-}
-
-struct RunCase {
-  const char* label;
-  std::vector<std::string> args;
-  std::string expected_err;
-};
-
-TEST(RunWorkerTest, StartUpFailuresEndWithTheFatalLine) {
-  const RunCase cases[] = {
-      {"no paths", {"worker"}, "fatal: model path and tokenizer path are required\n"},
-      {"bad option", {"worker", "-x"}, "fatal: unsupported argument: -x\n"},
-      {"missing value", {"worker", "m", "t", "--profile"}, "fatal: missing value for argument: --profile\n"},
-      {"config is a folder", {"worker", "m", "t", "--opencc-config", "/"}, "fatal: invalid OpenCC config path: /\n"},
-  };
-  for (const RunCase& c : cases) {
-    std::istringstream in(R"({"id":"a","type":"shutdown"})" "\n");
-    std::ostringstream out;
-    std::ostringstream err;
-    EXPECT_EQ(RunWorker(c.args, in, out, err), 1) << c.label;
-    EXPECT_EQ(err.str(), c.expected_err) << c.label;
-    EXPECT_EQ(out.str(), "") << c.label;
-  }
-}
-
-TEST(RunWorkerTest, AModelThatCannotLoadIsFatal) {
-  std::istringstream in;
-  std::ostringstream out;
-  std::ostringstream err;
-  EXPECT_EQ(RunWorker({"worker", "/no/such/model.onnx", "/no/such/tokenizer.json"}, in, out, err), 1);
-  EXPECT_EQ(err.str().rfind("fatal: load model failed: ", 0), 0u) << err.str();
-  EXPECT_EQ(err.str().find("ready"), std::string::npos);
-}
-
-TEST(KeywordModelConfigTest, CopiesEveryModelSetting) {
-  ServiceOptions options;
-  options.model_path = "m.onnx";
-  options.tokenizer_path = "t.json";
-  options.profile = 4;
-  options.rank_mode = RankMode::Embedding;
-  options.title_max_length = -5;
-  options.candidate_max_length = 9;
-  options.candidate_cache = true;
-  const KeywordModelConfig config = MakeKeywordModelConfig(options);
-  EXPECT_EQ(config.model_path, "m.onnx");
-  EXPECT_EQ(config.tokenizer_path, "t.json");
-  EXPECT_EQ(config.profile, 4u);
-  EXPECT_EQ(config.rank_mode, RankMode::Embedding);
-  EXPECT_EQ(config.title_max_length, -5);
-  EXPECT_EQ(config.candidate_max_length, 9);
-  EXPECT_TRUE(config.candidate_cache);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/encodings.h"
 #include "host/service_options.h"
 #include "temp_tree.h"
 
@@ -27,7 +28,8 @@ const char* const kJiebaFiles[] = {"jieba.dict.utf8", "hmm_model.utf8", "user.di
 class ResourcesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"QUIRVEL_OPENCC_CONFIG", "QUIRVEL_OPENCC_RESOURCE_DIR", "QUIRVEL_JIEBA_DICT_DIR"})
+    for (const char* name :
+         {"QUIRVEL_OPENCC_CONFIG", "QUIRVEL_OPENCC_RESOURCE_DIR", "QUIRVEL_JIEBA_DICT_DIR"})
       SetEnv(name, nullptr);
     SetEnv("TMPDIR", tree_.MakeDir("tmp").c_str());
     exe_dir_ = tree_.MakeDir("exe");
@@ -65,9 +67,12 @@ struct JoinCase {
 
 TEST(JoinPathTest, AddsOneSeparatorOnlyWhenNeeded) {
   const JoinCase cases[] = {
-      {"C:\\res\\", "a.json", "C:\\res\\a.json"}, {"C:\\res", "a.json", "C:\\res/a.json"},
-      {"/opt/res/", "a.json", "/opt/res/a.json"}, {"/opt/res", "a.json", "/opt/res/a.json"},
-      {"", "a.json", "a.json"},                   {"dir", "", "dir/"},
+      {"C:\\res\\", "a.json", "C:\\res\\a.json"},
+      {"C:\\res", "a.json", "C:\\res/a.json"},
+      {"/opt/res/", "a.json", "/opt/res/a.json"},
+      {"/opt/res", "a.json", "/opt/res/a.json"},
+      {"", "a.json", "a.json"},
+      {"dir", "", "dir/"},
   };
   for (const JoinCase& c : cases) EXPECT_EQ(JoinPath(c.dir, c.name), c.joined) << c.dir << " + " << c.name;
 }
@@ -83,13 +88,15 @@ TEST(EncodingTest, Utf8ToWideIsStrict) {
       {"\xE8\x87\xBA\xE7\x81\xA3", L"\u81FA\u7063"},
       {"\xF0\x9F\x98\x80", L"\U0001F600"},
       {"", L""},
-      {"\xC0\xAF", L""},              // overlong "/"
-      {"\xE0\x80\xAF", L""},          // overlong, three bytes
-      {"\xED\xA0\x80", L""},          // surrogate
-      {"\xF4\x90\x80\x80", L""},      // beyond U+10FFFF
-      {"\xE8\x87", L""},              // cut short
-      {"a\x80" "b", L""},             // stray continuation byte
-      {"\xE8\x41\xBA", L""},          // continuation byte missing
+      {"\xC0\xAF", L""},          // overlong "/"
+      {"\xE0\x80\xAF", L""},      // overlong, three bytes
+      {"\xED\xA0\x80", L""},      // surrogate
+      {"\xF4\x90\x80\x80", L""},  // beyond U+10FFFF
+      {"\xE8\x87", L""},          // cut short
+      {"a\x80"
+       "b",
+       L""},                  // stray continuation byte
+      {"\xE8\x41\xBA", L""},  // continuation byte missing
       {"\xFF", L""},
   };
   for (const EncodingCase& c : cases) EXPECT_EQ(Utf8ToWide(c.utf8), c.wide) << c.utf8;
@@ -239,7 +246,8 @@ TEST_F(ResourcesTest, UnsafeStagingRootIsNotUsed) {
   fs::create_directory(root);
   fs::permissions(root, fs::perms::all);
   EXPECT_EQ(StageResourceDir(source, "jieba_dict"), source) << "writable by others";
-  fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::group_write);
+  fs::permissions(
+      root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::group_write);
   EXPECT_EQ(StageResourceDir(source, "jieba_dict"), source) << "writable by the group";
 }
 
@@ -277,10 +285,15 @@ TEST_F(ResourcesTest, OpenccCandidatesComeInTheirFixedOrder) {
   ASSERT_TRUE(SetOpenccResourceDir(dir));
   SetEnv("QUIRVEL_OPENCC_CONFIG", "/env/config.json");
   SetEnv("QUIRVEL_OPENCC_RESOURCE_DIR", "/env/res");
-  const std::vector<std::string> expected = {
-      config, dir + "/tw2sp.json", "/env/config.json", "/env/res/tw2sp.json",
-      exe_dir_ + "/opencc/tw2sp.json", exe_dir_ + "/share/opencc/tw2sp.json", exe_dir_ + "/tw2sp.json",
-      QUIRVEL_TEST_OPENCC_FALLBACK, "tw2sp.json"};
+  const std::vector<std::string> expected = {config,
+                                             dir + "/tw2sp.json",
+                                             "/env/config.json",
+                                             "/env/res/tw2sp.json",
+                                             exe_dir_ + "/opencc/tw2sp.json",
+                                             exe_dir_ + "/share/opencc/tw2sp.json",
+                                             exe_dir_ + "/tw2sp.json",
+                                             QUIRVEL_TEST_OPENCC_FALLBACK,
+                                             "tw2sp.json"};
   EXPECT_EQ(OpenccConfigCandidates(exe_dir_), expected);
 }
 

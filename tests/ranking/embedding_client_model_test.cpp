@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "keywords/keyword_model.h"
+#include "keywords/keyword_model_types.h"
 #include "ranking/embedding_client.h"
 #include "ranking/ranking.h"
 #include "test_paths.h"

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "fake_embedding_client.h"
-#include "keywords/keyword_model.h"
+#include "keywords/keyword_model_types.h"
 #include "ranking/core_prompts.h"
 
 namespace quirvel {

@@ -1,0 +1,58 @@
+#include "host/worker_startup.h"
+
+#include <ostream>
+#include <stdexcept>
+#include <utility>
+
+#include "host/platform.h"
+#include "host/request_loop.h"
+#include "host/resources.h"
+#include "keywords/keyword_model.h"
+
+namespace quirvel {
+namespace {
+
+KeywordModelPtr LoadModel(const std::vector<std::string>& args) {
+  const ServiceOptions options = ParseServiceOptions(args);
+  ResolveServicePaths(options);
+  KeywordModelPtr model = CreateKeywordModel(MakeKeywordModelConfig(options));
+  if (!IsModelReady(model.get()))
+    throw std::runtime_error("load model failed: " + ModelLastError(model.get()));
+  return model;
+}
+
+void WriteLine(std::ostream& err, const std::string& text) {
+  err << text << '\n';
+  err.flush();
+}
+
+}  // namespace
+
+KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options) {
+  KeywordModelConfig config;
+  config.model_path = options.model_path;
+  config.tokenizer_path = options.tokenizer_path;
+  config.profile = options.profile;
+  config.rank_mode = options.rank_mode;
+  config.output_mode = options.output_mode;
+  config.title_max_length = options.title_max_length;
+  config.candidate_max_length = options.candidate_max_length;
+  config.candidate_cache = options.candidate_cache;
+  return config;
+}
+
+int RunWorker(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+  try {
+    platform::UseUtf8Console();
+    KeywordModelPtr model = LoadModel(args);
+    WriteLine(err, "ready");
+    RequestLoop(model.get(), in, out);
+    DestroyKeywordModel(std::move(model));
+    return 0;
+  } catch (const std::exception& error) {
+    WriteLine(err, std::string("fatal: ") + error.what());
+    return 1;
+  }
+}
+
+}  // namespace quirvel

@@ -1,0 +1,59 @@
+// The keyword model's records: what the host hands to the factory, the model
+// itself (its settings, engine client and caches, which the ranking reads and
+// grows), and the result of one extraction.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "keywords/segmentation.h"
+#include "ranking/embedding_client.h"
+#include "ranking/rank_mode.h"
+#include "ranking/ranked_candidate.h"
+
+namespace quirvel {
+
+// What the host hands to the model factory.
+struct KeywordModelConfig {
+  std::string model_path;
+  std::string tokenizer_path;
+  std::uint32_t profile = 0;
+  RankMode rank_mode = RankMode::Default;
+  std::uint32_t output_mode = 0;  // handed to the engine; 0 = the profile's default
+  std::int32_t title_max_length = 128;
+  std::int32_t candidate_max_length = 64;
+  bool candidate_cache = false;
+};
+
+struct ExtractionResult {
+  std::string input_title;       // as the request gave it
+  std::string normalized_title;  // after NormalizeScript
+  std::string keyword_text;      // in the normalised script
+  std::vector<Segment> segments;
+  std::vector<RankedCandidate> ranked;  // best first
+  // Indices into `ranked` of the keywords the join took, in the order it took
+  // them; empty when the keyword text is the fallback.
+  std::vector<std::size_t> chosen;
+  std::uint64_t keyword_length = 0;  // CountUtf8Chars(keyword_text)
+};
+
+struct JiebaKeywordModel {
+  std::string model_path;
+  std::string tokenizer_path;
+  std::uint32_t profile = 0;
+  RankMode rank_mode = RankMode::Default;
+  std::int32_t title_max_length = 128;
+  std::int32_t candidate_max_length = 64;
+  bool candidate_cache_enabled = false;
+  std::unique_ptr<EmbeddingClient> client;  // may be null
+  std::string last_error;
+  EmbeddingCache prompt_cache;
+  EmbeddingCache candidate_cache;
+  std::uint64_t cache_hits = 0;
+  std::uint64_t cache_misses = 0;
+};
+
+}  // namespace quirvel
