@@ -1,6 +1,8 @@
 #include "embedcore/onnx_embedding_core.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <limits>
 #include <mutex>
 #include <stdexcept>
@@ -11,6 +13,14 @@
 
 namespace quirvel {
 namespace detail {
+
+// A decoder's key/value cache input: fed empty (past length 0) on every run.
+struct CacheInput {
+  std::string name;
+  ort::ONNXTensorElementDataType element_type = ort::ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT;
+  std::vector<std::int64_t> dims;  // declared; axis 0 is the batch
+  std::size_t past_axis = 0;
+};
 
 // Members are destroyed bottom-up: lock, strings, tokenizer, session, session
 // options, environment — the environment must outlive everything made from it.
@@ -30,6 +40,11 @@ struct CoreState {
   std::uint64_t output_index = 0;
   bool has_token_type_ids = false;
   bool has_position_ids = false;
+  std::vector<CacheInput> cache_inputs;
+  // Set when the first 3D output was taken as mean-of-tokens only because the
+  // caller left the mode open: a named pooled output met later still wins.
+  bool mode_from_first_3d = false;
+  std::int64_t token_budget = kDefaultTokenBudget;
   // Read without the lock by is_ready() and dimension() while embed() rewrites it.
   std::atomic<std::int32_t> dimension{0};
   std::string message;
@@ -68,11 +83,14 @@ std::int64_t DeclaredDimension(const std::vector<std::int64_t>& dims) {
   return kFallbackDimension;
 }
 
-// Reading an int64 or double tensor as floats would give garbage rows.
+// float16 rows are widened to float32; reading an int64 or double tensor as
+// floats would give garbage rows.
 void RequireFloat(const ort::TensorShape& shape, const std::string& name) {
   if (shape.element_type == ort::ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT) return;
+  if (shape.element_type == ort::ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT16) return;
   throw std::runtime_error("embedding output " + name + " has element type " +
-                           ort::TensorTypeName(shape.element_type) + ", expected tensor(float)");
+                           ort::TensorTypeName(shape.element_type) +
+                           ", expected tensor(float) or tensor(float16)");
 }
 
 void CreateRuntimeObjects(CoreState& s) {
@@ -88,6 +106,7 @@ void CopyOptions(CoreState& s, const CoreOptions& options) {
   s.normalize = options.normalize;
   s.intra_op_threads = options.intra_op_threads;
   s.inter_op_threads = options.inter_op_threads;
+  s.token_budget = options.token_budget;
   if (s.mode == OutputMode::Auto) s.mode = DefaultOutputMode(s.profile);
   if (s.expected_dimension < 1) s.expected_dimension = DefaultExpectedDimension(s.profile);
 }
@@ -101,12 +120,31 @@ void ConfigureSessionOptions(CoreState& s) {
   ort::Check(api.SetSessionGraphOptimizationLevel(options, ort::ORT_ENABLE_ALL));
 }
 
+constexpr const char kCachePrefix[] = "past_key_values.";
+
+// The past-length axis is the one the export leaves symbolic besides the batch
+// (axis 0); with none or several, an empty past cannot be shaped.
+detail::CacheInput DescribeCacheInput(const OrtSession* session, std::size_t index, const std::string& name) {
+  const ort::TensorShape shape = ort::InputShape(session, index);
+  detail::CacheInput input{name, shape.element_type, shape.dims, 0};
+  std::size_t symbolic = 0;
+  for (std::size_t axis = 1; axis < shape.dims.size(); ++axis) {
+    if (shape.dims[axis] >= 0) continue;
+    input.past_axis = axis;
+    ++symbolic;
+  }
+  if (symbolic != 1) throw std::runtime_error("cannot tell the past-length axis of model input " + name);
+  return input;
+}
+
 void DiscoverInputs(CoreState& s, OrtAllocator* allocator) {
   const std::size_t count = ort::InputCount(s.session.get());
   for (std::size_t i = 0; i < count; ++i) {
     const std::string name = ort::InputName(s.session.get(), i, allocator).get();
     if (name == "token_type_ids") s.has_token_type_ids = true;
     if (name == "position_ids") s.has_position_ids = true;
+    if (name.rfind(kCachePrefix, 0) == 0)
+      s.cache_inputs.push_back(DescribeCacheInput(s.session.get(), i, name));
   }
 }
 
@@ -124,15 +162,27 @@ OutputKind LastHiddenStateKind(const CoreState& s) {
 }
 
 // One output against the selection rules, in their order; true ends the scan.
+// A named pooled output: taken, and the scan ends, when the mode asks for it
+// or was only switched to mean-of-tokens by an earlier 3D output (the
+// sentence-transformers exports list token_embeddings first).
+bool SelectPooled(CoreState& s, const std::string& name, std::size_t index, OutputKind kind,
+                  OutputMode mode) {
+  Select(s, name, index, kind);
+  if (IsAutoOr(s.mode, mode)) return true;
+  if (!s.mode_from_first_3d) return false;
+  s.mode = mode;
+  s.mode_from_first_3d = false;
+  return true;
+}
+
 bool ApplySelectionRules(CoreState& s, OutputMode requested, const std::string& name, std::size_t rank,
                          std::size_t index) {
-  if (name == "sentence_embedding") {
-    Select(s, name, index, OutputKind::SentenceEmbedding);
-    if (IsAutoOr(s.mode, OutputMode::SentenceEmbedding)) return true;
+  if (name == "sentence_embedding" &&
+      SelectPooled(s, name, index, OutputKind::SentenceEmbedding, OutputMode::SentenceEmbedding)) {
+    return true;
   }
-  if (name == "dense_vecs") {
-    Select(s, name, index, OutputKind::DenseVecs);
-    if (IsAutoOr(s.mode, OutputMode::DenseVecs)) return true;
+  if (name == "dense_vecs" && SelectPooled(s, name, index, OutputKind::DenseVecs, OutputMode::DenseVecs)) {
+    return true;
   }
   if (IsAutoOr(s.mode, OutputMode::SentenceEmbedding) && s.output_name.empty() && rank == 2) {
     Select(s, name, index, OutputKind::SentenceEmbedding);
@@ -140,6 +190,7 @@ bool ApplySelectionRules(CoreState& s, OutputMode requested, const std::string& 
   if (requested == OutputMode::Auto && s.output_name.empty() && rank == 3) {
     Select(s, name, index, OutputKind::MeanTokens);
     s.mode = OutputMode::MeanTokens;
+    s.mode_from_first_3d = true;
   }
   if (name == "last_hidden_state") Select(s, name, index, LastHiddenStateKind(s));
   return false;
@@ -168,7 +219,8 @@ void CheckSelection(const CoreState& s) {
   if (s.mode == OutputMode::DenseVecs && s.output_name != "dense_vecs") {
     throw std::runtime_error(ProfilePrefix(s) + " requires dense_vecs output");
   }
-  if (TokenModeMismatch(s)) throw std::runtime_error(ProfilePrefix(s) + " requires a 3D token embedding output");
+  if (TokenModeMismatch(s))
+    throw std::runtime_error(ProfilePrefix(s) + " requires a 3D token embedding output");
   if (none) throw std::runtime_error(ProfilePrefix(s) + " has no supported embedding output");
 }
 
@@ -179,9 +231,12 @@ void ReadDeclaredDimension(CoreState& s) {
   s.dimension = dimension;
   if (s.expected_dimension > 0 && dimension != s.expected_dimension) {
     throw std::runtime_error("unexpected embedding dimension for " + ProfilePrefix(s) + ": got " +
-                             std::to_string(dimension) + ", expected " + std::to_string(s.expected_dimension));
+                             std::to_string(dimension) + ", expected " +
+                             std::to_string(s.expected_dimension));
   }
 }
+
+void ProbeModel(CoreState& s);
 
 void LoadModel(CoreState& s, const std::string& model_path, const std::string& tokenizer_path,
                OutputMode requested) {
@@ -193,10 +248,13 @@ void LoadModel(CoreState& s, const std::string& model_path, const std::string& t
   SelectOutput(s, requested, allocator);
   CheckSelection(s);
   ReadDeclaredDimension(s);
+  ProbeModel(s);
 }
 
-std::vector<std::vector<std::int64_t>> EncodeAll(const Tokenizer& tokenizer, const std::vector<std::string>& texts,
-                                                 std::int32_t max_length) {
+using TokenIds = std::vector<std::vector<std::int64_t>>;
+
+TokenIds EncodeAll(const Tokenizer& tokenizer, const std::vector<std::string>& texts,
+                   std::int32_t max_length) {
   std::vector<std::vector<std::int64_t>> ids;
   ids.reserve(texts.size());
   for (const std::string& text : texts) ids.push_back(tokenizer.encode(text, max_length));
@@ -226,14 +284,20 @@ ModelInputs WrapInputs(const CoreState& s, PaddedBatch& batch, const OrtMemoryIn
   inputs.add("attention_mask", wrap(batch.attention_mask));
   if (s.has_token_type_ids) inputs.add("token_type_ids", wrap(batch.token_type_ids));
   if (s.has_position_ids) inputs.add("position_ids", wrap(batch.position_ids));
+  for (const detail::CacheInput& cache : s.cache_inputs) {
+    std::vector<std::int64_t> dims = cache.dims;
+    dims[0] = batch.batch;
+    dims[cache.past_axis] = 0;
+    inputs.add(cache.name.c_str(), ort::EmptyTensor(memory, cache.element_type, dims.data(), dims.size()));
+  }
   return inputs;
 }
 
 ort::Value RunModel(const CoreState& s, const ModelInputs& inputs) {
   const char* output_name = s.output_name.c_str();
   OrtValue* output = nullptr;
-  ort::Check(ort::Api().Run(s.session.get(), nullptr, inputs.names.data(), inputs.raw.data(), inputs.raw.size(),
-                            &output_name, 1, &output));
+  ort::Check(ort::Api().Run(s.session.get(), nullptr, inputs.names.data(), inputs.raw.data(),
+                            inputs.raw.size(), &output_name, 1, &output));
   return ort::Value(output);
 }
 
@@ -267,8 +331,8 @@ void ReadTokenRows(CoreState& s, const PaddedBatch& batch, const std::vector<std
   const std::int64_t hidden = dims[2];
   s.dimension = static_cast<std::int32_t>(hidden);
   for (std::int64_t b = 0; b < batch.batch; ++b) {
-    const TokenRows text{data + b * tokens * hidden, tokens, hidden, batch.attention_mask.data() + b * batch.length,
-                         batch.length};
+    const TokenRows text{data + b * tokens * hidden, tokens, hidden,
+                         batch.attention_mask.data() + b * batch.length, batch.length};
     FinishRow(s, PoolTokens(s.kind, text), rows);
   }
 }
@@ -286,20 +350,94 @@ void ReadSentenceRows(CoreState& s, const PaddedBatch& batch, const std::vector<
   }
 }
 
-void RunBatch(CoreState& s, const std::vector<std::string>& texts, std::int32_t max_length, Rows& rows) {
-  PaddedBatch batch = BuildPaddedBatch(EncodeAll(*s.tokenizer, texts, max_length), s.tokenizer->padding_id());
-  if (batch.length == 0) return;
+std::size_t ElementCount(const std::vector<std::int64_t>& dims) {
+  std::size_t count = 1;
+  for (std::int64_t dim : dims) count *= static_cast<std::size_t>(dim < 0 ? 0 : dim);
+  return count;
+}
+
+// The output's floats: read in place, or widened from float16 into `widened`.
+const float* OutputFloats(OrtValue* output, const ort::TensorShape& shape, std::vector<float>& widened) {
+  if (shape.element_type != ort::ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT16) return ort::FloatData(output);
+  const std::uint16_t* halves = ort::Float16Data(output);
+  widened.resize(ElementCount(shape.dims));
+  for (std::size_t i = 0; i < widened.size(); ++i) widened[i] = ort::Float16ToFloat(halves[i]);
+  return widened.data();
+}
+
+// One model run over consecutive texts; appends their rows.
+void RunSubBatch(CoreState& s, const TokenIds& ids, Rows& rows) {
+  PaddedBatch batch = BuildPaddedBatch(ids, s.tokenizer->padding_id());
   const ort::MemoryInfo memory = ort::CreateCpuMemoryInfo();
   const ModelInputs inputs = WrapInputs(s, batch, memory.get());
   const ort::Value output = RunModel(s, inputs);
   const ort::TensorShape shape = ort::ValueShape(output.get());
   RequireFloat(shape, s.output_name);
-  const float* data = ort::FloatData(output.get());
+  std::vector<float> widened;
+  const float* data = OutputFloats(output.get(), shape, widened);
   if (IsTokenKind(s.kind)) {
     ReadTokenRows(s, batch, shape.dims, data, rows);
   } else {
     ReadSentenceRows(s, batch, shape.dims, data, rows);
   }
+}
+
+// Where the sub-batch starting at `begin` ends: texts are added while their
+// count times the longest of them stays within the budget.
+std::size_t SubBatchEnd(const TokenIds& ids, std::size_t begin, std::int64_t budget) {
+  std::size_t longest = 0;
+  std::size_t end = begin;
+  while (end < ids.size()) {
+    const std::size_t widest = std::max(longest, ids[end].size());
+    const auto tokens = static_cast<std::int64_t>((end - begin + 1) * widest);
+    if (end > begin && tokens > budget) break;
+    longest = widest;
+    ++end;
+  }
+  return end;
+}
+
+bool AllEmpty(const TokenIds& ids) {
+  return std::all_of(ids.begin(), ids.end(),
+                     [](const std::vector<std::int64_t>& row) { return row.empty(); });
+}
+
+// Stops at the first sub-batch that gives fewer rows than texts, so the caller
+// sees a short result and the message of that run.
+void RunBatch(CoreState& s, const std::vector<std::string>& texts, std::int32_t max_length, Rows& rows) {
+  const TokenIds ids = EncodeAll(*s.tokenizer, texts, max_length);
+  if (AllEmpty(ids)) return;
+  for (std::size_t begin = 0; begin < ids.size();) {
+    const std::size_t end = SubBatchEnd(ids, begin, s.token_budget);
+    const TokenIds part(ids.begin() + static_cast<std::ptrdiff_t>(begin),
+                        ids.begin() + static_cast<std::ptrdiff_t>(end));
+    RunSubBatch(s, part, rows);
+    if (rows.size() != end) return;
+    begin = end;
+  }
+}
+
+constexpr const char* kProbeText = "测试 test";
+constexpr std::int32_t kProbeMaxLength = 16;
+constexpr const char* kProbeFailure = "model cannot embed a test text: ";
+
+// A session can load and still be unable to run (an input the worker does not
+// feed, an operator that fails on any input): one short text before the worker
+// says it is ready turns that into a start-up failure instead of a fallback
+// answer for every title. The declared dimension stays what the caller sees.
+void ProbeModel(CoreState& s) {
+  const std::int32_t declared = s.dimension.load();
+  Rows rows;
+  try {
+    RunBatch(s, {kProbeText}, kProbeMaxLength, rows);
+  } catch (const std::exception& error) {
+    throw std::runtime_error(std::string(kProbeFailure) + error.what());
+  }
+  if (rows.size() != 1) {
+    throw std::runtime_error(std::string(kProbeFailure) +
+                             (s.message.empty() ? "it encodes to no tokens" : s.message));
+  }
+  s.dimension = declared;
 }
 
 }  // namespace
@@ -336,7 +474,9 @@ std::string OnnxEmbeddingCore::last_error() const {
   return state_ ? state_->message : std::string("OnnxEmbeddingCore is not initialized");
 }
 
-OutputKind OnnxEmbeddingCore::output_kind() const { return state_ ? state_->kind : OutputKind::SentenceEmbedding; }
+OutputKind OnnxEmbeddingCore::output_kind() const {
+  return state_ ? state_->kind : OutputKind::SentenceEmbedding;
+}
 
 std::string OnnxEmbeddingCore::output_name() const { return state_ ? state_->output_name : std::string(); }
 

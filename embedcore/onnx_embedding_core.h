@@ -13,6 +13,10 @@
 
 namespace quirvel {
 
+// Far above an ordinary title's candidates (a few thousand tokens), far below
+// what exhausts memory on a bge-large-sized model.
+inline constexpr std::int64_t kDefaultTokenBudget = 8192;
+
 struct CoreOptions {
   std::uint32_t profile = kProfileAuto;
   OutputMode output_mode = OutputMode::Auto;  // Auto = the profile's default
@@ -20,6 +24,10 @@ struct CoreOptions {
   bool normalize = true;
   std::int32_t intra_op_threads = 0;
   std::int32_t inter_op_threads = 0;
+  // Texts x padded length per model run: a call with more goes through the
+  // model in consecutive sub-batches, so memory stays flat however many
+  // candidates a title has. A text longer than the budget runs alone.
+  std::int64_t token_budget = kDefaultTokenBudget;
 };
 
 namespace detail {
@@ -35,7 +43,8 @@ class OnnxEmbeddingCore {
 
   // Failures end up in last_error(); only a failure to create the ONNX Runtime
   // environment or session options is thrown.
-  void initialize(const std::string& model_path, const std::string& tokenizer_path, const CoreOptions& options);
+  void initialize(const std::string& model_path, const std::string& tokenizer_path,
+                  const CoreOptions& options);
 
   bool is_ready() const;
   std::int32_t dimension() const;

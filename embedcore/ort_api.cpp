@@ -1,5 +1,8 @@
 #include "embedcore/ort_api.h"
 
+#include <cmath>
+#include <limits>
+
 #include "host/encodings.h"
 
 namespace quirvel::ort {
@@ -29,6 +32,7 @@ Functions LoadFunctions(const OrtApi* t) {
   Bind(f.SetInterOpNumThreads, t, 25);
   Bind(f.SessionGetInputCount, t, 30);
   Bind(f.SessionGetOutputCount, t, 31);
+  Bind(f.SessionGetInputTypeInfo, t, 33);
   Bind(f.SessionGetOutputTypeInfo, t, 34);
   Bind(f.SessionGetInputName, t, 36);
   Bind(f.SessionGetOutputName, t, 37);
@@ -156,14 +160,28 @@ TensorShape DescribeTensor(const OrtTensorTypeAndShapeInfo* info) {
   return shape;
 }
 
-TensorShape OutputShape(const OrtSession* session, std::size_t index) {
-  OrtTypeInfo* raw = nullptr;
-  Check(Api().SessionGetOutputTypeInfo(session, index, &raw));
+namespace {
+
+TensorShape DescribeTypeInfo(OrtTypeInfo* raw) {
   TypeInfo type_info(raw);
   const OrtTensorTypeAndShapeInfo* tensor_info = nullptr;  // belongs to type_info
   Check(Api().CastTypeInfoToTensorInfo(type_info.get(), &tensor_info));
   if (tensor_info == nullptr) return TensorShape{};  // not a tensor: no rank
   return DescribeTensor(tensor_info);
+}
+
+}  // namespace
+
+TensorShape OutputShape(const OrtSession* session, std::size_t index) {
+  OrtTypeInfo* raw = nullptr;
+  Check(Api().SessionGetOutputTypeInfo(session, index, &raw));
+  return DescribeTypeInfo(raw);
+}
+
+TensorShape InputShape(const OrtSession* session, std::size_t index) {
+  OrtTypeInfo* raw = nullptr;
+  Check(Api().SessionGetInputTypeInfo(session, index, &raw));
+  return DescribeTypeInfo(raw);
 }
 
 TensorShape ValueShape(const OrtValue* value) {
@@ -196,10 +214,40 @@ Value WrapInt64Tensor(const OrtMemoryInfo* info, std::int64_t* data, std::size_t
   return Value(value);
 }
 
+Value EmptyTensor(const OrtMemoryInfo* info, ONNXTensorElementDataType type, const std::int64_t* shape,
+                  std::size_t rank) {
+  static std::int64_t unused = 0;
+  OrtValue* value = nullptr;
+  Check(Api().CreateTensorWithDataAsOrtValue(info, &unused, 0, shape, rank, type, &value));
+  return Value(value);
+}
+
 float* FloatData(OrtValue* value) {
   void* data = nullptr;
   Check(Api().GetTensorMutableData(value, &data));
   return static_cast<float*>(data);
+}
+
+const std::uint16_t* Float16Data(OrtValue* value) {
+  void* data = nullptr;
+  Check(Api().GetTensorMutableData(value, &data));
+  return static_cast<const std::uint16_t*>(data);
+}
+
+float Float16ToFloat(std::uint16_t half) {
+  const std::uint32_t sign = (half & 0x8000u) << 16;
+  const std::uint32_t exponent = (half >> 10) & 0x1Fu;
+  const std::uint32_t mantissa = half & 0x3FFu;
+  float magnitude = 0.0f;
+  if (exponent == 0) {
+    magnitude = std::ldexp(static_cast<float>(mantissa), -24);  // zero and subnormals
+  } else if (exponent == 0x1F) {
+    magnitude =
+        mantissa == 0 ? std::numeric_limits<float>::infinity() : std::numeric_limits<float>::quiet_NaN();
+  } else {
+    magnitude = std::ldexp(static_cast<float>(mantissa | 0x400u), static_cast<int>(exponent) - 25);
+  }
+  return sign != 0 ? -magnitude : magnitude;
 }
 
 }  // namespace quirvel::ort

@@ -62,6 +62,7 @@ enum ONNXTensorElementDataType : std::int32_t {
   ONNX_TENSOR_ELEMENT_DATA_TYPE_UNDEFINED = 0,
   ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT = 1,
   ONNX_TENSOR_ELEMENT_DATA_TYPE_INT64 = 7,
+  ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT16 = 10,
 };
 
 // An error status from the library, with its message and code.
@@ -91,6 +92,7 @@ struct Functions {
   OrtStatus*(QUIRVEL_ORT_CALL* SetInterOpNumThreads)(OrtSessionOptions*, int);
   OrtStatus*(QUIRVEL_ORT_CALL* SessionGetInputCount)(const OrtSession*, std::size_t*);
   OrtStatus*(QUIRVEL_ORT_CALL* SessionGetOutputCount)(const OrtSession*, std::size_t*);
+  OrtStatus*(QUIRVEL_ORT_CALL* SessionGetInputTypeInfo)(const OrtSession*, std::size_t, OrtTypeInfo**);
   OrtStatus*(QUIRVEL_ORT_CALL* SessionGetOutputTypeInfo)(const OrtSession*, std::size_t, OrtTypeInfo**);
   OrtStatus*(QUIRVEL_ORT_CALL* SessionGetInputName)(const OrtSession*, std::size_t, OrtAllocator*, char**);
   OrtStatus*(QUIRVEL_ORT_CALL* SessionGetOutputName)(const OrtSession*, std::size_t, OrtAllocator*, char**);
@@ -98,8 +100,10 @@ struct Functions {
                                                                const std::int64_t*, std::size_t,
                                                                ONNXTensorElementDataType, OrtValue**);
   OrtStatus*(QUIRVEL_ORT_CALL* GetTensorMutableData)(OrtValue*, void**);
-  OrtStatus*(QUIRVEL_ORT_CALL* CastTypeInfoToTensorInfo)(const OrtTypeInfo*, const OrtTensorTypeAndShapeInfo**);
-  OrtStatus*(QUIRVEL_ORT_CALL* GetTensorElementType)(const OrtTensorTypeAndShapeInfo*, ONNXTensorElementDataType*);
+  OrtStatus*(QUIRVEL_ORT_CALL* CastTypeInfoToTensorInfo)(const OrtTypeInfo*,
+                                                         const OrtTensorTypeAndShapeInfo**);
+  OrtStatus*(QUIRVEL_ORT_CALL* GetTensorElementType)(const OrtTensorTypeAndShapeInfo*,
+                                                     ONNXTensorElementDataType*);
   OrtStatus*(QUIRVEL_ORT_CALL* GetDimensionsCount)(const OrtTensorTypeAndShapeInfo*, std::size_t*);
   OrtStatus*(QUIRVEL_ORT_CALL* GetDimensions)(const OrtTensorTypeAndShapeInfo*, std::int64_t*, std::size_t);
   OrtStatus*(QUIRVEL_ORT_CALL* GetTensorTypeAndShape)(const OrtValue*, OrtTensorTypeAndShapeInfo**);
@@ -168,6 +172,7 @@ struct TensorShape {
 };
 TensorShape DescribeTensor(const OrtTensorTypeAndShapeInfo* info);
 TensorShape OutputShape(const OrtSession* session, std::size_t index);
+TensorShape InputShape(const OrtSession* session, std::size_t index);
 TensorShape ValueShape(const OrtValue* value);
 // ONNX Runtime's name of a tensor type, e.g. "tensor(int64)".
 std::string TensorTypeName(ONNXTensorElementDataType type);
@@ -176,6 +181,14 @@ MemoryInfo CreateCpuMemoryInfo();
 // Wraps the caller's buffer without copying: it must outlive the value.
 Value WrapInt64Tensor(const OrtMemoryInfo* info, std::int64_t* data, std::size_t count,
                       const std::int64_t* shape, std::size_t rank);
+// A tensor of any element type with no elements (an empty cache input); the
+// library still wants a data pointer, which it never reads.
+Value EmptyTensor(const OrtMemoryInfo* info, ONNXTensorElementDataType type, const std::int64_t* shape,
+                  std::size_t rank);
 float* FloatData(OrtValue* value);
+// The raw IEEE 754 half-precision values of a float16 tensor.
+const std::uint16_t* Float16Data(OrtValue* value);
+// Widens one IEEE 754 half-precision value (subnormals, infinities and NaN included).
+float Float16ToFloat(std::uint16_t half);
 
 }  // namespace quirvel::ort

@@ -40,14 +40,17 @@ SplitArgument Split(const std::string& arg) {
   return {arg, std::nullopt};
 }
 
-enum class Field { Model, Tokenizer, Profile, RankModeField, TitleMax, CandidateMax, OpenccDir, OpenccConfig, JiebaDir };
+enum class Field {
+  Model, Tokenizer, Profile, RankModeField, OutputModeField, TitleMax, CandidateMax, OpenccDir, OpenccConfig, JiebaDir
+};
 
 std::optional<Field> ValueOption(const std::string& key) {
-  static const std::array<std::pair<const char*, Field>, 9> kOptions{{
+  static const std::array<std::pair<const char*, Field>, 10> kOptions{{
       {"--model", Field::Model},
       {"--tokenizer", Field::Tokenizer},
       {"--profile", Field::Profile},
       {"--rank-mode", Field::RankModeField},
+      {"--output-mode", Field::OutputModeField},
       {"--title-max-length", Field::TitleMax},
       {"--candidate-max-length", Field::CandidateMax},
       {"--opencc-resource-dir", Field::OpenccDir},
@@ -68,6 +71,7 @@ void Apply(ServiceOptions& options, Field field, const std::string& value) {
     case Field::RankModeField:
       options.rank_mode = value == "embedding" ? RankMode::Embedding : RankMode::Default;
       break;
+    case Field::OutputModeField: options.output_mode = OutputModeFromName(value); break;
     case Field::TitleMax: options.title_max_length = ReadInt32(value); break;
     case Field::CandidateMax: options.candidate_max_length = ReadInt32(value); break;
     case Field::OpenccDir: options.opencc_resource_dir = value; break;
@@ -129,6 +133,18 @@ std::uint32_t ProfileIdFromName(std::string_view name) {
     if (name == alias.name) return alias.id;
   }
   return 0;
+}
+
+// In the engine's identifier order, so the index is the identifier.
+std::uint32_t OutputModeFromName(std::string_view name) {
+  static const std::array<const char*, 6> kNames{
+      {"auto", "sentence-embedding", "mean-tokens", "first-token", "dense-vecs", "last-token"}};
+  std::string listed;
+  for (std::size_t id = 0; id < kNames.size(); ++id) {
+    if (name == kNames[id]) return static_cast<std::uint32_t>(id);
+    listed += (id == 0 ? "" : ", ") + std::string(kNames[id]);
+  }
+  throw std::invalid_argument("unknown output mode: " + std::string(name) + " (expected one of " + listed + ")");
 }
 
 }  // namespace quirvel

@@ -15,6 +15,7 @@ struct ServiceOptions {
   std::string tokenizer_path;
   std::uint32_t profile = 0;  // ModelProfile identifier, 0 = "auto"
   RankMode rank_mode = RankMode::Default;
+  std::uint32_t output_mode = 0;  // the engine's OutputMode identifier, 0 = the profile's default
   std::int32_t title_max_length = 128;
   std::int32_t candidate_max_length = 64;
   bool candidate_cache = false;
@@ -29,5 +30,9 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args);
 
 // Profile identifier for a command-line profile name; 0 ("auto") when unknown.
 std::uint32_t ProfileIdFromName(std::string_view name);
+
+// Output mode identifier for "--output-mode"; throws std::invalid_argument with
+// the accepted names for any other text.
+std::uint32_t OutputModeFromName(std::string_view name);
 
 }  // namespace quirvel

@@ -34,6 +34,7 @@ KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options) {
   config.tokenizer_path = options.tokenizer_path;
   config.profile = options.profile;
   config.rank_mode = options.rank_mode;
+  config.output_mode = options.output_mode;
   config.title_max_length = options.title_max_length;
   config.candidate_max_length = options.candidate_max_length;
   config.candidate_cache = options.candidate_cache;

@@ -11,12 +11,12 @@ namespace quirvel {
 namespace {
 
 // The engine is built with its own defaults for everything the command line
-// does not choose, and with unit-length vectors.
+// does not choose (profile and output mode), and with unit-length vectors.
 EmbeddingClientConfig ClientConfigFor(const KeywordModelConfig& config) {
   EmbeddingClientConfig client;
   client.backend = 0;
   client.device = 0;
-  client.output_mode = 0;
+  client.output_mode = config.output_mode;
   client.default_max_length = 0;
   client.expected_dimension = 0;
   client.intra_op_threads = 0;

@@ -22,6 +22,7 @@ struct KeywordModelConfig {
   std::string tokenizer_path;
   std::uint32_t profile = 0;
   RankMode rank_mode = RankMode::Default;
+  std::uint32_t output_mode = 0;  // handed to the engine; 0 = the profile's default
   std::int32_t title_max_length = 128;
   std::int32_t candidate_max_length = 64;
   bool candidate_cache = false;

@@ -4,12 +4,19 @@
 # the worker's in-process extraction on them against a bare ONNX Runtime
 # session over the same batches (title, candidates, prompts).
 #
-#   scripts/bench_models.sh [small|large|all]     default: all
+#   scripts/bench_models.sh [small|large|all|memory]     default: all
 #
 #   small  hidden 512, 4 layers; 100 titles; worker / bare ratio (profile auto:
 #          first-token rows, as bge-large-zh-v1.5, whose profile wants 1024 wide rows)
-#   large  the bge-large-zh-v1.5 shape (1.3 GB of weights); 20 titles, worker only
-#          (QUIRVEL_XFMR_LARGE_BASELINE=1 adds the bare session)
+#   large  the bge-large-zh-v1.5 shape (1.3 GB of weights); 20 titles; worker / bare
+#          ratio, and the worker on the same encoder dynamically quantised to int8
+#          (as the transformers.js model_quantized.onnx files) against float32
+#          (QUIRVEL_XFMR_LARGE_BASELINE=0 leaves out the bare session,
+#          QUIRVEL_XFMR_LARGE_INT8=0 the int8 model)
+#   memory the built worker's peak resident memory on the small model: the
+#          first 100 titles one by one, against one title made of the first
+#          600 titles joined by blanks (about 26,700 characters, a product
+#          description sent as a title), each in its own worker process
 #
 # Titles: ../shared/data/titles/tw.txt when present, else a built-in list.
 # Vocabulary: ../shared/data/tokenizers/bert-base-chinese/vocab.txt when present
@@ -22,10 +29,10 @@ build=${QUIRVEL_BENCH_BUILD:-$repo/build-release}
 jobs=${QUIRVEL_JOBS:-2}
 models=$repo/build-bench-models
 which=${1:-all}
-case $which in small | large | all) ;; *) echo "usage: $0 [small|large|all]" >&2; exit 2 ;; esac
+case $which in small | large | all | memory) ;; *) echo "usage: $0 [small|large|all|memory]" >&2; exit 2 ;; esac
 
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$jobs" --target quirvel-modelgen quirvel-bench-xfmr
+cmake --build "$build" -j"$jobs" --target quirvel-modelgen quirvel-bench-xfmr quirvel-worker
 modelgen=$build/tools/modelgen/quirvel-modelgen
 bench=$build/bench/xfmr/quirvel-bench-xfmr
 
@@ -33,17 +40,49 @@ vocab=$repo/../shared/data/tokenizers/bert-base-chinese/vocab.txt
 [[ -f $vocab ]] || vocab=$models/vocab.txt
 
 # Generates a preset once (delete its folder to generate it again), and the
-# vocabulary with it when there is no real one.
+# vocabulary with it when there is no real one. A second argument names the
+# file and passes generator options: ensure_model large model_quantized.onnx --int8.
 ensure_model() {
-  local preset=$1 vocab_args=()
+  local preset=$1 file=${2:-model.onnx} vocab_args=()
+  shift $(($# < 2 ? $# : 2))
   [[ -f $vocab ]] || vocab_args=(--vocab-file "$vocab")
-  if [[ ! -f $models/$preset/model.onnx || ${#vocab_args[@]} -gt 0 ]]; then
+  if [[ ! -f $models/$preset/$file || ${#vocab_args[@]} -gt 0 ]]; then
     mkdir -p "$models/$preset"
-    echo "generating the $preset model into $models/$preset"
-    "$modelgen" bert "$models/$preset/model.onnx.part" --preset "$preset" --random-state 1 "${vocab_args[@]}"
-    mv "$models/$preset/model.onnx.part" "$models/$preset/model.onnx"
+    echo "generating the $preset model into $models/$preset/$file"
+    "$modelgen" bert "$models/$preset/$file.part" --preset "$preset" --random-state 1 "${vocab_args[@]}" "$@"
+    mv "$models/$preset/$file.part" "$models/$preset/$file"
   fi
 }
+
+titles_file=$repo/../shared/data/titles/tw.txt
+
+# One extract request per input line, JSON-escaped.
+extract_requests() {
+  sed 's/\\/\\\\/g; s/"/\\"/g; s/\t/\\t/g; s/\r$//' |
+    awk '{ printf "{\"id\":\"%d\",\"type\":\"extract\",\"title\":\"%s\",\"max_len\":24}\n", NR, $0 }'
+}
+
+# Peak resident set of one worker process answering the requests on standard input.
+peak_kib() {
+  local out=$models/memory-run.txt
+  /usr/bin/time -f '%M %e' -o "$out.time" "$build/host/quirvel-worker" --model "$models/small/model.onnx" \
+    --tokenizer "$vocab" >"$out" 2>"$out.err"
+  if grep -q '"ok":false' "$out"; then echo "a request failed: $(grep -m1 '"ok":false' "$out")" >&2; fi
+  echo "$(cat "$out.time") $(wc -l <"$out")"
+}
+
+if [[ $which == memory ]]; then
+  [[ -f $titles_file ]] || { echo "memory needs $titles_file" >&2; exit 2; }
+  ensure_model small
+  echo "== memory (small: hidden 512, 4 layers) =="
+  read -r ordinary ordinary_s ordinary_n < <(head -100 "$titles_file" | extract_requests | peak_kib)
+  long_title=$(head -600 "$titles_file" | tr '\n' ' ' | sed 's/ $//')
+  read -r long long_s long_n < <(printf '%s\n' "$long_title" | extract_requests | peak_kib)
+  echo "ordinary titles: $ordinary_n replies, peak $((ordinary / 1024)) MiB, ${ordinary_s} s"
+  echo "one title of ${#long_title} characters: $long_n reply, peak $((long / 1024)) MiB, ${long_s} s"
+  echo "long-title peak above the ordinary peak: $(((long - ordinary) / 1024)) MiB"
+  exit 0
+fi
 
 if [[ $which != large ]]; then
   ensure_model small
@@ -53,9 +92,13 @@ if [[ $which != large ]]; then
 fi
 if [[ $which != small ]]; then
   ensure_model large
-  baseline=(--no-baseline)
-  [[ ${QUIRVEL_XFMR_LARGE_BASELINE:-0} == 1 ]] && baseline=()
+  extra=()
+  [[ ${QUIRVEL_XFMR_LARGE_BASELINE:-1} == 1 ]] || extra+=(--no-baseline)
+  if [[ ${QUIRVEL_XFMR_LARGE_INT8:-1} == 1 ]]; then
+    ensure_model large model_quantized.onnx --int8
+    extra+=(--compare "$models/large/model_quantized.onnx")
+  fi
   echo "== large (bge-large-zh-v1.5 shape: hidden 1024, 24 layers) =="
   "$bench" --model "$models/large/model.onnx" --vocab "$vocab" --profile 1 \
-    --count "${QUIRVEL_XFMR_LARGE_COUNT:-20}" "${baseline[@]}"
+    --count "${QUIRVEL_XFMR_LARGE_COUNT:-20}" "${extra[@]}"
 fi

@@ -8,6 +8,10 @@
 // session with the engine's session settings. The ratio of the two times is
 // what the worker adds around the model: normalisation, segmentation,
 // candidates, tokenization, pooling, scoring and joining.
+//
+// With --compare, a second worker on another model (an int8 form of the same
+// encoder) extracts each title right after the first, so the two times per
+// request share the machine's load.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -34,7 +38,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kUsage =
     "usage: quirvel-bench-xfmr --model <model.onnx> --vocab <vocab.txt> [--profile N] [--titles <file>]\n"
-    "                          [--count N] [--max-len N] [--no-baseline]\n";
+    "                          [--count N] [--max-len N] [--no-baseline] [--compare <other.onnx>]\n";
 
 struct Options {
   std::string model;
@@ -44,6 +48,7 @@ struct Options {
   std::size_t count = 50;
   std::size_t max_len = 24;  // the worker's default "max_len"
   bool baseline = true;
+  std::string compare;  // a second model the worker runs on the same titles
 };
 
 double MillisecondsSince(Clock::time_point start) {
@@ -104,6 +109,8 @@ Options ParseOptions(int argc, char** argv) {
       o.titles = NextValue(argc, argv, i);
     else if (arg == "--count")
       o.count = std::stoul(NextValue(argc, argv, i));
+    else if (arg == "--compare")
+      o.compare = NextValue(argc, argv, i);
     else if (arg == "--max-len")
       o.max_len = std::stoul(NextValue(argc, argv, i));
     else if (arg == "--no-baseline")
@@ -135,9 +142,9 @@ struct WorkerSide {
   RecordingClient* recorder = nullptr;
 };
 
-WorkerSide CreateWorkerSide(const Options& o) {
+WorkerSide CreateWorkerSide(const Options& o, const std::string& model_path) {
   quirvel::KeywordModelConfig config;
-  config.model_path = o.model;
+  config.model_path = model_path;
   config.tokenizer_path = o.vocab;
   config.profile = o.profile;
   WorkerSide side{quirvel::CreateKeywordModel(config), nullptr};
@@ -232,6 +239,7 @@ struct Sample {
   double worker_ms = 0;
   double engine_ms = 0;  // inside the engine's embed calls: tokenize, pad, run, pool
   double bare_ms = 0;
+  double compare_ms = 0;  // the worker on the --compare model
   std::size_t batches = 0;
   std::size_t texts = 0;
   std::size_t padded_tokens = 0;
@@ -240,6 +248,7 @@ struct Sample {
 struct Run {
   std::vector<Sample> samples;
   bool baseline = false;
+  bool compare = false;
 };
 
 void CountBatches(const std::vector<quirvel::PaddedBatch>& batches, Sample& sample) {
@@ -260,15 +269,29 @@ void WarmUp(WorkerSide& worker, const BareSession* bare, const quirvel::Tokenize
   TimeBare(*bare, batches);
 }
 
-// Title by title, the worker then the bare session, so a change in the
-// machine's load falls on both sides alike.
+double TimeExtract(WorkerSide& worker, const std::string& title, std::size_t max_len) {
+  const Clock::time_point start = Clock::now();
+  const quirvel::ExtractionResult result = quirvel::Extract(worker.model.get(), title, max_len);
+  const double ms = MillisecondsSince(start);
+  if (result.ranked.empty())
+    std::cerr << "no ranking for: " << title << " (" << worker.model->last_error << ")\n";
+  return ms;
+}
+
+// Title by title, the worker, the bare session, then the worker on the
+// compared model, so a change in the machine's load falls on all alike.
 Run Measure(const Options& o, const std::vector<std::string>& titles) {
-  WorkerSide worker = CreateWorkerSide(o);
+  WorkerSide worker = CreateWorkerSide(o, o.model);
   const quirvel::Tokenizer tokenizer(o.vocab);
   const std::unique_ptr<BareSession> bare = o.baseline ? std::make_unique<BareSession>(o.model) : nullptr;
   WarmUp(worker, bare.get(), tokenizer);
+  std::unique_ptr<WorkerSide> other;
+  if (!o.compare.empty()) {
+    other = std::make_unique<WorkerSide>(CreateWorkerSide(o, o.compare));
+    WarmUp(*other, nullptr, tokenizer);
+  }
   worker.recorder->SetRecording(true);
-  Run run{{}, o.baseline};
+  Run run{{}, o.baseline, other != nullptr};
   for (const std::string& title : titles) {
     Sample sample;
     const Clock::time_point start = Clock::now();
@@ -280,6 +303,7 @@ Run Measure(const Options& o, const std::vector<std::string>& titles) {
     std::vector<quirvel::PaddedBatch> batches = PadBatches(tokenizer, worker.recorder->TakeBatches());
     CountBatches(batches, sample);
     if (bare) sample.bare_ms = TimeBare(*bare, batches);
+    if (other) sample.compare_ms = TimeExtract(*other, title, o.max_len);
     run.samples.push_back(sample);
   }
   return run;
@@ -311,6 +335,19 @@ void PrintLatencyRow(const char* name, const std::vector<double>& ms) {
               *std::max_element(ms.begin(), ms.end()));
 }
 
+void PrintComparison(const Options& o, const Run& run) {
+  const std::vector<double> worker = Column(run, &Sample::worker_ms);
+  const std::vector<double> other = Column(run, &Sample::compare_ms);
+  std::vector<double> ratios;
+  for (std::size_t i = 0; i < worker.size(); ++i) ratios.push_back(worker[i] > 0 ? other[i] / worker[i] : 0);
+  std::printf("compared model %s\n", o.compare.c_str());
+  std::printf(
+      "compared / model (worker time per request): total %.3f, median of per-request ratios %.3f, "
+      "p95 %.3f\n",
+      Sum(other) / Sum(worker), quirvel::bench::Percentile(ratios, 50),
+      quirvel::bench::Percentile(ratios, 95));
+}
+
 void PrintRatios(const Run& run) {
   const std::vector<double> worker = Column(run, &Sample::worker_ms);
   const std::vector<double> bare = Column(run, &Sample::bare_ms);
@@ -335,9 +372,10 @@ void PrintReport(const Options& o, const Run& run) {
   PrintLatencyRow("  in engine calls", Column(run, &Sample::engine_ms));
   PrintLatencyRow("  outside the engine",
                   Difference(Column(run, &Sample::worker_ms), Column(run, &Sample::engine_ms)));
-  if (!run.baseline) return;
-  PrintLatencyRow("bare session Run", Column(run, &Sample::bare_ms));
-  PrintRatios(run);
+  if (run.compare) PrintLatencyRow("worker, compared model", Column(run, &Sample::compare_ms));
+  if (run.baseline) PrintLatencyRow("bare session Run", Column(run, &Sample::bare_ms));
+  if (run.baseline) PrintRatios(run);
+  if (run.compare) PrintComparison(o, run);
 }
 
 }  // namespace

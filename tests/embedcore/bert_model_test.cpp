@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "embedcore/embedcore.h"
+#include "embedcore/onnx_embedding_core.h"
 
 namespace {
 
@@ -20,12 +21,15 @@ struct EngineDeleter {
 };
 using Engine = std::unique_ptr<embedcore_engine, EngineDeleter>;
 
-Engine CreateEngine(std::uint32_t profile, std::uint32_t output_mode, std::int32_t expected_dimension) {
+const std::string kQuantizedModel = std::string(EMBEDCORE_BERT_MODEL_DIR) + "/model_quantized.onnx";
+
+Engine CreateEngine(std::uint32_t profile, std::uint32_t output_mode, std::int32_t expected_dimension,
+                    const std::string& model = kModel) {
   embedcore_options options{};
   options.profile = profile;
   options.output_mode = output_mode;
   options.expected_dimension = expected_dimension;
-  options.model_path = kModel.c_str();
+  options.model_path = model.c_str();
   options.tokenizer_path = kVocab.c_str();
   return Engine(embedcore_create(&options));
 }
@@ -102,6 +106,47 @@ TEST(BertModelTest, PaddingInABatchLeavesARowUnchanged) {
   ASSERT_EQ(alone.size(), 1u);
   ASSERT_EQ(batched.size(), 2u);
   for (int h = 0; h < kHidden; ++h) EXPECT_NEAR(alone[0][h], batched[1][h], 1e-4f) << "column " << h;
+}
+
+// The int8 graph holds the float graph's weights rounded to 127 steps, so its
+// unit rows point almost the same way; a wrongly wired quantised projection
+// (scales, zero points, transposed weights) gives unrelated rows.
+TEST(BertModelTest, Int8FormGivesRowsCloseToTheFloatModel) {
+  const Engine float_engine = CreateEngine(1, 3, kHidden);
+  const Engine int8_engine = CreateEngine(1, 3, kHidden, kQuantizedModel);
+  ASSERT_EQ(embedcore_dimension(int8_engine.get()), kHidden) << embedcore_last_error(int8_engine.get());
+  const std::vector<const char*> texts = {"一丁七", "万丈三上下", "ab 12"};
+  const auto exact = Embed(float_engine.get(), texts);
+  const auto quantized = Embed(int8_engine.get(), texts);
+  ASSERT_EQ(quantized.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_GT(Dot(exact[i], quantized[i]), 0.95f) << texts[i];
+    EXPECT_LT(Dot(exact[i], quantized[i]), 0.999999f) << "the int8 graph computed in float: " << texts[i];
+  }
+}
+
+// A tiny token budget splits the call into runs of one or two texts, each
+// padded to its own longest text; masked attention makes the rows those of one
+// run up to float rounding, in the same order.
+TEST(BertModelTest, SubBatchesGiveTheRowsOfOneRun) {
+  const std::vector<std::string> texts = {"一丁七", "万丈三上下一丁七万丈", "丁", "ab 12", "三上下", "七"};
+  quirvel::CoreOptions options;
+  options.profile = 1;
+  options.output_mode = quirvel::OutputMode::FirstToken;
+  options.expected_dimension = kHidden;
+  quirvel::OnnxEmbeddingCore whole;
+  whole.initialize(kModel, kVocab, options);
+  options.token_budget = 10;
+  quirvel::OnnxEmbeddingCore split;
+  split.initialize(kModel, kVocab, options);
+  const auto one_run = whole.embed(texts, 64);
+  const auto sub_batched = split.embed(texts, 64);
+  ASSERT_EQ(one_run.size(), texts.size()) << whole.last_error();
+  ASSERT_EQ(sub_batched.size(), texts.size()) << split.last_error();
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    for (int h = 0; h < kHidden; ++h)
+      EXPECT_NEAR(sub_batched[i][h], one_run[i][h], 1e-4f) << texts[i] << " " << h;
+  }
 }
 
 }  // namespace

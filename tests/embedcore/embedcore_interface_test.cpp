@@ -134,7 +134,8 @@ TEST(EmbedcoreCreateTest, ProfileIsDetectedFromThePaths) {
   EXPECT_EQ(LastError(engine.get()), "profile bge-m3 requires dense_vecs output");
   o.options.profile = 5;  // an explicit profile is not replaced by detection
   const Engine explicit_profile = o.create();
-  EXPECT_EQ(LastError(explicit_profile.get()), "unexpected embedding dimension for profile dmeta-embedding-zh: got 4, expected 768");
+  EXPECT_EQ(LastError(explicit_profile.get()),
+            "unexpected embedding dimension for profile dmeta-embedding-zh: got 4, expected 768");
 }
 
 TEST(EmbedcoreEmbedTest, NullEngineClearsOutPointersAndFails) {
@@ -171,9 +172,9 @@ TEST_P(EmbedcoreArgumentTest, FailsWithInvalidArgument) {
   std::vector<float> output(16, -1.0f);
   std::int32_t count = 7;
   std::int32_t dimension = 7;
-  const std::int32_t ok = embedcore_embed_texts(engine.get(), c.null_texts ? nullptr : texts, c.count, 0,
-                                                c.null_output ? nullptr : output.data(), c.capacity, &count,
-                                                &dimension);
+  const std::int32_t ok =
+      embedcore_embed_texts(engine.get(), c.null_texts ? nullptr : texts, c.count, 0,
+                            c.null_output ? nullptr : output.data(), c.capacity, &count, &dimension);
   EXPECT_EQ(ok, 0);
   EXPECT_EQ(embedcore_last_status(engine.get()), EMBEDCORE_INVALID_ARGUMENT);
   EXPECT_EQ(LastError(engine.get()), c.message);
@@ -192,8 +193,8 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{"one float less", false, 3, false, 11, "output buffer capacity is insufficient", 4},
         // 2^30 texts of width 4 are 2^32 floats: a 32-bit product would wrap to 0
         // and let the engine read past the texts array.
-        ArgumentCase{"product beyond 32 bits", false, 1 << 30, false, 16, "output buffer capacity is insufficient",
-                     4}));
+        ArgumentCase{"product beyond 32 bits", false, 1 << 30, false, 16,
+                     "output buffer capacity is insufficient", 4}));
 
 TEST(EmbedcoreEmbedTest, NullItemFailsBeforeTheModelRuns) {
   OptionsFor o("sentence4");
@@ -253,7 +254,8 @@ INSTANTIATE_TEST_SUITE_P(
     Modes, EmbedcorePoolingTest,
     ::testing::Values(PoolingCase{"first token", 3, {101, 1, 0, 0, 101, 1, 0, 0, 101, 1, 0, 0}},
                       PoolingCase{"last attended token", 5, {102, 1, 2, 0, 102, 1, 4, 0, 102, 1, 3, 0}},
-                      PoolingCase{"mean over the mask", 2, {102, 1, 1, 0, 103, 1, 2, 0, 102.5f, 1, 1.5f, 0}}));
+                      PoolingCase{
+                          "mean over the mask", 2, {102, 1, 1, 0, 103, 1, 2, 0, 102.5f, 1, 1.5f, 0}}));
 
 TEST(EmbedcoreEmbedTest, ModelWithoutOptionalInputsGetsOnlyIdsAndMask) {
   OptionsFor o("hidden_plain", 3);
@@ -327,9 +329,34 @@ TEST_P(EmbedcoreRunFailureTest, FailsAndStaysUsable) {
   }
 }
 
+// The model runs on the start-up text, so the engine is ready; texts holding
+// "a" make every later run fail.
 INSTANTIATE_TEST_SUITE_P(Models, EmbedcoreRunFailureTest,
-                         ::testing::Values(FailureCase{"doubled", 2, "unexpected GTE token embedding output shape"},
-                                           FailureCase{"runtime_failure", 0, nullptr}));
+                         ::testing::Values(FailureCase{"fails_on_a", 0, nullptr}));
+
+// A model whose session loads but that cannot embed even the start-up text
+// gives a failed handle instead of a ready one that fails every call.
+class EmbedcoreStartupRunTest : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(EmbedcoreStartupRunTest, FailsTheCreate) {
+  const FailureCase& c = GetParam();
+  OptionsFor o(c.model, c.mode);
+  const Engine engine = o.create();
+  EXPECT_EQ(embedcore_last_status(engine.get()), EMBEDCORE_NOT_READY);
+  EXPECT_EQ(embedcore_dimension(engine.get()), 0);
+  const std::string message = LastError(engine.get());
+  EXPECT_EQ(message.rfind("model cannot embed a test text: ", 0), 0u) << message;
+  if (c.message) {
+    EXPECT_EQ(message, std::string("model cannot embed a test text: ") + c.message);
+  }
+  EXPECT_EQ(Embed(engine.get(), {"a"}, 8).ok, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, EmbedcoreStartupRunTest,
+    ::testing::Values(FailureCase{"doubled", 2, "unexpected GTE token embedding output shape"},
+                      FailureCase{"runtime_failure", 0, nullptr}, FailureCase{"decoder_failing", 0, nullptr}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.model); });
 
 }  // namespace
 }  // namespace quirvel

@@ -49,7 +49,15 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"int_below_range", {"m", "t", "--title-max-length", "-2147483649"}, "stoi argument out of range"},
         FailureCase{"int_far_out_of_range", {"m", "t", "--title-max-length", "99999999999999999999999"}, "stoi argument out of range"},
         // "=" at index 2 does not split: the whole argument is the key.
-        FailureCase{"equals_at_index_two", {"--=x", "m", "t"}, "unsupported argument: --=x"}),
+        FailureCase{"equals_at_index_two", {"--=x", "m", "t"}, "unsupported argument: --=x"},
+        FailureCase{"unknown_output_mode", {"m", "t", "--output-mode", "cls"},
+                    "unknown output mode: cls (expected one of auto, sentence-embedding, mean-tokens, first-token, "
+                    "dense-vecs, last-token)"},
+        FailureCase{"output_mode_in_capitals", {"m", "t", "--output-mode=First-Token"},
+                    "unknown output mode: First-Token (expected one of auto, sentence-embedding, mean-tokens, "
+                    "first-token, dense-vecs, last-token)"},
+        FailureCase{"output_mode_without_value", {"m", "t", "--output-mode"},
+                    "missing value for argument: --output-mode"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST(ServiceOptionsTest, DefaultsWithTwoPositionalPaths) {
@@ -62,6 +70,18 @@ TEST(ServiceOptionsTest, DefaultsWithTwoPositionalPaths) {
   EXPECT_EQ(o.candidate_max_length, 64);
   EXPECT_FALSE(o.candidate_cache);
   EXPECT_TRUE(o.opencc_resource_dir.empty());
+  EXPECT_EQ(o.output_mode, 0u);
+}
+
+// The engine's OutputMode identifiers, by their command-line names.
+TEST(ServiceOptionsTest, OutputModeNamesGiveTheEngineIdentifiers) {
+  const std::pair<const char*, std::uint32_t> kModes[] = {{"auto", 0},        {"sentence-embedding", 1},
+                                                          {"mean-tokens", 2}, {"first-token", 3},
+                                                          {"dense-vecs", 4},  {"last-token", 5}};
+  for (const auto& [name, id] : kModes) {
+    EXPECT_EQ(Parse({"m", "t", "--output-mode", name}).output_mode, id) << name;
+    EXPECT_EQ(Parse({"m", "t", std::string("--output-mode=") + name}).output_mode, id) << name;
+  }
 }
 
 TEST(ServiceOptionsTest, InlineAndNextArgumentValues) {

@@ -1,5 +1,6 @@
 #include "tools/modelgen/bert_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -63,6 +64,34 @@ struct Bert {
   std::string mask;          // [batch, 1, 1, seq]: 0 for tokens, kMaskedScore for padding
 };
 
+// Symmetric per-tensor int8 weights: the projection computes
+// (x_q - x_zero) * w_q * x_scale * w_scale, as dynamic quantisation writes it.
+std::string QuantizedLinear(Bert& m, const std::string& input, std::int64_t in, std::int64_t out,
+                            double scale) {
+  GraphBuilder& b = m.builder;
+  const auto count = static_cast<std::size_t>(in * out);
+  std::vector<float> weights(count);
+  float largest = 0.0f;
+  for (float& w : weights) {
+    w = static_cast<float>(m.weights.Next() * scale);
+    largest = std::max(largest, std::fabs(w));
+  }
+  const float w_scale = largest > 0.0f ? largest / 127.0f : 1.0f;
+  std::string bytes(count, '\0');
+  for (std::size_t i = 0; i < count; ++i) {
+    const long q = std::lround(weights[i] / w_scale);
+    bytes[i] = static_cast<char>(static_cast<std::int8_t>(std::clamp(q, -127L, 127L)));
+  }
+  const std::string w_q = b.RawConstant(std::move(bytes), onnx::TensorProto_DataType_INT8, {in, out});
+  const std::string w_zero = b.RawConstant(std::string(1, '\0'), onnx::TensorProto_DataType_INT8, {});
+  const std::vector<std::string> x = b.MultiNode("DynamicQuantizeLinear", {input}, 3);
+  const std::string product = b.Node("MatMulInteger", {x[0], w_q, x[2], w_zero});
+  const std::string widened = b.Node("Cast", {product});
+  SetIntAttribute(b.LastNode(), "to", onnx::TensorProto_DataType_FLOAT);
+  const std::string scales = b.Node("Mul", {x[1], b.FloatConstant({w_scale}, {})});
+  return b.Node("Mul", {widened, scales});
+}
+
 std::string RandomWeights(Bert& m, std::int64_t rows, std::int64_t columns, double scale) {
   const auto count = static_cast<std::size_t>(rows * columns);
   std::string bytes(count * sizeof(float), '\0');
@@ -91,8 +120,10 @@ void SetIntsAttribute(onnx::NodeProto& node, const std::string& name,
 // be almost the same for every input.
 std::string Linear(Bert& m, const std::string& input, std::int64_t in, std::int64_t out) {
   GraphBuilder& b = m.builder;
-  const std::string weights = RandomWeights(m, in, out, 1.0 / std::sqrt(static_cast<double>(in)));
-  return b.Node("Add", {b.Node("MatMul", {input, weights}), Filled(m, out, 0.0f)});
+  const double scale = 1.0 / std::sqrt(static_cast<double>(in));
+  const std::string product = m.shape.int8 ? QuantizedLinear(m, input, in, out, scale)
+                                           : b.Node("MatMul", {input, RandomWeights(m, in, out, scale)});
+  return b.Node("Add", {product, Filled(m, out, 0.0f)});
 }
 
 std::string LayerNorm(Bert& m, const std::string& input) {

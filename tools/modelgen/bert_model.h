@@ -18,6 +18,10 @@ struct BertShape {
   std::int64_t vocab = 21128;
   std::int64_t max_positions = 512;
   std::uint64_t random_state = 1;
+  // Dynamic int8 quantisation, as the transformers.js "model_quantized.onnx"
+  // files: every projection runs DynamicQuantizeLinear on its input and
+  // MatMulInteger on int8 weights; inputs and outputs stay float32.
+  bool int8 = false;
 };
 
 // "small" (hidden 512, 4 layers) or "large" (the bge-large-zh-v1.5 shape);

@@ -59,22 +59,29 @@ std::string GraphBuilder::Int64Constant(const std::vector<std::int64_t>& values)
   return name;
 }
 
-std::string GraphBuilder::FloatConstant(const std::vector<float>& values, const std::vector<std::int64_t>& shape) {
+std::string GraphBuilder::FloatConstant(const std::vector<float>& values,
+                                        const std::vector<std::int64_t>& shape) {
   onnx::TensorProto* tensor = graph_->add_initializer();
   const std::string name = Fresh("const_f32");
   tensor->set_name(name);
   tensor->set_data_type(onnx::TensorProto_DataType_FLOAT);
   for (std::int64_t dim : shape) tensor->add_dims(dim);
   // Raw little-endian bytes keep large tables compact in the file.
-  tensor->set_raw_data(std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float)));
+  tensor->set_raw_data(
+      std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float)));
   return name;
 }
 
 std::string GraphBuilder::RawFloatConstant(std::string&& bytes, const std::vector<std::int64_t>& shape) {
+  return RawConstant(std::move(bytes), onnx::TensorProto_DataType_FLOAT, shape);
+}
+
+std::string GraphBuilder::RawConstant(std::string&& bytes, std::int32_t elem_type,
+                                      const std::vector<std::int64_t>& shape) {
   onnx::TensorProto* tensor = graph_->add_initializer();
-  const std::string name = Fresh("const_f32");
+  const std::string name = Fresh("const_raw");
   tensor->set_name(name);
-  tensor->set_data_type(onnx::TensorProto_DataType_FLOAT);
+  tensor->set_data_type(elem_type);
   for (std::int64_t dim : shape) tensor->add_dims(dim);
   tensor->set_raw_data(std::move(bytes));
   return name;
@@ -91,11 +98,49 @@ std::string GraphBuilder::Node(const std::string& op, const std::vector<std::str
   return result;
 }
 
+std::vector<std::string> GraphBuilder::MultiNode(const std::string& op,
+                                                 const std::vector<std::string>& inputs, int outputs) {
+  onnx::NodeProto* node = graph_->add_node();
+  node->set_op_type(op);
+  node->set_name(Fresh(op));
+  for (const std::string& input : inputs) node->add_input(input);
+  std::vector<std::string> names;
+  for (int i = 0; i < outputs; ++i) {
+    names.push_back(Fresh(op + "_out"));
+    node->add_output(names.back());
+  }
+  return names;
+}
+
 onnx::NodeProto& GraphBuilder::LastNode() { return *graph_->mutable_node(graph_->node_size() - 1); }
 
 void GraphBuilder::Save(const std::string& path) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out || !model_.SerializeToOstream(&out)) throw std::runtime_error("cannot write model: " + path);
+}
+
+void GraphBuilder::SaveWithExternalData(const std::string& path) {
+  const std::string data_path = path + "_data";
+  const std::string location = data_path.substr(data_path.find_last_of("/\\") + 1);
+  std::ofstream data(data_path, std::ios::binary | std::ios::trunc);
+  std::int64_t offset = 0;
+  for (onnx::TensorProto& tensor : *graph_->mutable_initializer()) {
+    if (!tensor.has_raw_data()) continue;
+    const auto length = static_cast<std::int64_t>(tensor.raw_data().size());
+    data.write(tensor.raw_data().data(), length);
+    tensor.clear_raw_data();
+    tensor.set_data_location(onnx::TensorProto_DataLocation_EXTERNAL);
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"location", location},
+                                     {"offset", std::to_string(offset)},
+                                     {"length", std::to_string(length)}}) {
+      onnx::StringStringEntryProto* entry = tensor.add_external_data();
+      entry->set_key(key);
+      entry->set_value(value);
+    }
+    offset += length;
+  }
+  if (!data) throw std::runtime_error("cannot write model data: " + data_path);
+  Save(path);
 }
 
 std::string GraphBuilder::Fresh(const std::string& stem) { return stem + "_" + std::to_string(counter_++); }

@@ -29,12 +29,22 @@ class GraphBuilder {
   std::string FloatConstant(const std::vector<float>& values, const std::vector<std::int64_t>& shape);
   // Takes little-endian float bytes as they are, so large weights are never copied.
   std::string RawFloatConstant(std::string&& bytes, const std::vector<std::int64_t>& shape);
+  // Any element type from its little-endian bytes (int8 weights, uint8 zero points).
+  std::string RawConstant(std::string&& bytes, std::int32_t elem_type,
+                          const std::vector<std::int64_t>& shape);
   // Adds a node and returns its single output name (or `output` when given).
-  std::string Node(const std::string& op, const std::vector<std::string>& inputs, const std::string& output = "");
+  std::string Node(const std::string& op, const std::vector<std::string>& inputs,
+                   const std::string& output = "");
+  // A node with several outputs (DynamicQuantizeLinear); returns their names.
+  std::vector<std::string> MultiNode(const std::string& op, const std::vector<std::string>& inputs,
+                                     int outputs);
   onnx::NodeProto& LastNode();
 
   // Writes the model; throws std::runtime_error when the file cannot be written.
   void Save(const std::string& path);
+  // Writes every initializer's bytes into `path` + "_data" beside the model and
+  // points the model at them, as exporters do for models over 2 GB.
+  void SaveWithExternalData(const std::string& path);
 
  private:
   std::string Fresh(const std::string& stem);

@@ -15,13 +15,14 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quirvel-modelgen model <out.onnx> [--width N] [--token-type-ids] [--position-ids]\n"
-    "                              --output NAME=KIND [--output NAME=KIND ...]\n"
+    "                              [--decoder LAYERS[:HEADS:HEAD_SIZE]] [--float16] [--external-data]\n"
+    "                              --output NAME=KIND[@WIDTH] [--output NAME=KIND[@WIDTH] ...]\n"
     "       quirvel-modelgen demo <out_dir> --jieba-dict <dir> [--width N]\n"
     "       quirvel-modelgen bert <out.onnx> [--preset small|large] [--random-state N] [--hidden N]\n"
     "                              [--layers N] [--heads N] [--ff N] [--vocab N]\n"
-    "                              [--max-positions N] [--vocab-file <vocab.txt>]\n"
+    "                              [--max-positions N] [--vocab-file <vocab.txt>] [--int8]\n"
     "kinds: sentence, sentence-symbolic, tokens, tokens-fixed:N, tokens-doubled,\n"
-    "       scores, int64, gather-oob\n";
+    "       tokens-after-first, scores, int64, gather-oob, fails-on:ID\n";
 
 std::string NextValue(const std::vector<std::string>& args, std::size_t& i) {
   if (i + 1 >= args.size()) throw std::runtime_error("missing value after " + args[i]);
@@ -54,6 +55,19 @@ quirvel::modelgen::OutputRequest ParseOutput(const std::string& text) {
   return {text.substr(0, equals), text.substr(equals + 1)};
 }
 
+// LAYERS, or LAYERS:HEADS:HEAD_SIZE (default 8 heads of 128, as Qwen3-Embedding-0.6B).
+void ParseDecoder(const std::string& option, const std::string& text,
+                  quirvel::modelgen::TestModelLayout& layout) {
+  const std::size_t first = text.find(':');
+  layout.decoder_layers = ParseInteger(option, text.substr(0, first));
+  if (first == std::string::npos) return;
+  const std::size_t second = text.find(':', first + 1);
+  if (second == std::string::npos)
+    throw std::runtime_error("expected LAYERS:HEADS:HEAD_SIZE after " + option);
+  layout.decoder_heads = ParseInteger(option, text.substr(first + 1, second - first - 1));
+  layout.decoder_head_size = ParseInteger(option, text.substr(second + 1));
+}
+
 void RunModel(const std::vector<std::string>& args) {
   quirvel::modelgen::TestModelLayout layout;
   for (std::size_t i = 2; i < args.size(); ++i) {
@@ -65,6 +79,12 @@ void RunModel(const std::vector<std::string>& args) {
       layout.position_ids = true;
     } else if (args[i] == "--output") {
       layout.outputs.push_back(ParseOutput(NextValue(args, i)));
+    } else if (args[i] == "--decoder") {
+      ParseDecoder(args[i], NextValue(args, i), layout);
+    } else if (args[i] == "--float16") {
+      layout.float16 = true;
+    } else if (args[i] == "--external-data") {
+      layout.external_data = true;
     } else {
       throw std::runtime_error("unknown option: " + args[i]);
     }
@@ -99,6 +119,8 @@ quirvel::modelgen::BertShape ParseBert(const std::vector<std::string>& args, std
       ++i;
     } else if (option == "--vocab-file") {
       vocab_file = NextValue(args, i);
+    } else if (option == "--int8") {
+      shape.int8 = true;
     } else if (option == "--random-state") {
       shape.random_state = static_cast<std::uint64_t>(ParseInteger(option, NextValue(args, i)));
     } else if (std::int64_t* size = BertSize(shape, option)) {

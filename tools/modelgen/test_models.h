@@ -23,6 +23,17 @@ namespace quirvel::modelgen {
 //   int64               [batch, 1] int64 sum of the ids
 //   gather-oob          [batch, H]: sum of rows of a 4-row table gathered by id;
 //                       fails at run time for any id above 3
+//   fails-on:ID         the "sentence" rows, but the run fails whenever a text
+//                       holds token ID (a model that runs on some texts only)
+//   tokens-after-first  [batch, seq - 1, H]: the token vectors without the first
+// Any kind may end in @W for its own width W instead of the model's (a pooled
+// head narrower than the token vectors, as in bge-m3's three-head export).
+//
+// A decoder layout adds the key/value cache inputs of a decoder export,
+// "past_key_values.{i}.key" and ".value" [batch, heads, past, head size], and
+// the matching "present.{i}.*" outputs, the past and the new keys concatenated
+// along the sequence. Every output depends on every present value, so a past
+// fed with the wrong batch or a non-zero length makes the run fail.
 struct OutputRequest {
   std::string name;
   std::string kind;
@@ -33,6 +44,11 @@ struct TestModelLayout {
   bool token_type_ids = false;
   bool position_ids = false;
   std::vector<OutputRequest> outputs;
+  std::int64_t decoder_layers = 0;  // 0: no cache inputs
+  std::int64_t decoder_heads = 8;
+  std::int64_t decoder_head_size = 128;
+  bool float16 = false;        // float outputs and cache inputs in half precision
+  bool external_data = false;  // weights in "<model>_data" beside the model
 };
 
 // Throws std::runtime_error for an unknown kind or an unwritable path.
