@@ -236,25 +236,8 @@ void ReadDeclaredDimension(CoreState& s) {
   }
 }
 
-void ProbeModel(CoreState& s);
-
-void LoadModel(CoreState& s, const std::string& model_path, const std::string& tokenizer_path,
-               OutputMode requested) {
-  s.tokenizer = std::make_unique<Tokenizer>(tokenizer_path);
-  ConfigureSessionOptions(s);
-  s.session = ort::CreateSession(s.env.get(), model_path, s.session_options.get());
-  OrtAllocator* allocator = ort::DefaultAllocator();
-  DiscoverInputs(s, allocator);
-  SelectOutput(s, requested, allocator);
-  CheckSelection(s);
-  ReadDeclaredDimension(s);
-  ProbeModel(s);
-}
-
-using TokenIds = std::vector<std::vector<std::int64_t>>;
-
-TokenIds EncodeAll(const Tokenizer& tokenizer, const std::vector<std::string>& texts,
-                   std::int32_t max_length) {
+TokenIdRows EncodeAll(const Tokenizer& tokenizer, const std::vector<std::string>& texts,
+                      std::int32_t max_length) {
   std::vector<std::vector<std::int64_t>> ids;
   ids.reserve(texts.size());
   for (const std::string& text : texts) ids.push_back(tokenizer.encode(text, max_length));
@@ -365,9 +348,10 @@ const float* OutputFloats(OrtValue* output, const ort::TensorShape& shape, std::
   return widened.data();
 }
 
-// One model run over consecutive texts; appends their rows.
-void RunSubBatch(CoreState& s, const TokenIds& ids, Rows& rows) {
-  PaddedBatch batch = BuildPaddedBatch(ids, s.tokenizer->padding_id());
+// One model run over the consecutive texts [first, last); appends their rows.
+void RunSubBatch(CoreState& s, TokenIdRows::const_iterator first, TokenIdRows::const_iterator last,
+                 Rows& rows) {
+  PaddedBatch batch = BuildPaddedBatch(first, last, s.tokenizer->padding_id());
   const ort::MemoryInfo memory = ort::CreateCpuMemoryInfo();
   const ModelInputs inputs = WrapInputs(s, batch, memory.get());
   const ort::Value output = RunModel(s, inputs);
@@ -384,7 +368,7 @@ void RunSubBatch(CoreState& s, const TokenIds& ids, Rows& rows) {
 
 // Where the sub-batch starting at `begin` ends: texts are added while their
 // count times the longest of them stays within the budget.
-std::size_t SubBatchEnd(const TokenIds& ids, std::size_t begin, std::int64_t budget) {
+std::size_t SubBatchEnd(const TokenIdRows& ids, std::size_t begin, std::int64_t budget) {
   std::size_t longest = 0;
   std::size_t end = begin;
   while (end < ids.size()) {
@@ -397,7 +381,7 @@ std::size_t SubBatchEnd(const TokenIds& ids, std::size_t begin, std::int64_t bud
   return end;
 }
 
-bool AllEmpty(const TokenIds& ids) {
+bool AllEmpty(const TokenIdRows& ids) {
   return std::all_of(ids.begin(), ids.end(),
                      [](const std::vector<std::int64_t>& row) { return row.empty(); });
 }
@@ -405,13 +389,12 @@ bool AllEmpty(const TokenIds& ids) {
 // Stops at the first sub-batch that gives fewer rows than texts, so the caller
 // sees a short result and the message of that run.
 void RunBatch(CoreState& s, const std::vector<std::string>& texts, std::int32_t max_length, Rows& rows) {
-  const TokenIds ids = EncodeAll(*s.tokenizer, texts, max_length);
+  const TokenIdRows ids = EncodeAll(*s.tokenizer, texts, max_length);
   if (AllEmpty(ids)) return;
   for (std::size_t begin = 0; begin < ids.size();) {
     const std::size_t end = SubBatchEnd(ids, begin, s.token_budget);
-    const TokenIds part(ids.begin() + static_cast<std::ptrdiff_t>(begin),
-                        ids.begin() + static_cast<std::ptrdiff_t>(end));
-    RunSubBatch(s, part, rows);
+    RunSubBatch(s, ids.begin() + static_cast<std::ptrdiff_t>(begin),
+                ids.begin() + static_cast<std::ptrdiff_t>(end), rows);
     if (rows.size() != end) return;
     begin = end;
   }
@@ -438,6 +421,19 @@ void ProbeModel(CoreState& s) {
                              (s.message.empty() ? "it encodes to no tokens" : s.message));
   }
   s.dimension = declared;
+}
+
+void LoadModel(CoreState& s, const std::string& model_path, const std::string& tokenizer_path,
+               OutputMode requested) {
+  s.tokenizer = std::make_unique<Tokenizer>(tokenizer_path);
+  ConfigureSessionOptions(s);
+  s.session = ort::CreateSession(s.env.get(), model_path, s.session_options.get());
+  OrtAllocator* allocator = ort::DefaultAllocator();
+  DiscoverInputs(s, allocator);
+  SelectOutput(s, requested, allocator);
+  CheckSelection(s);
+  ReadDeclaredDimension(s);
+  ProbeModel(s);
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 namespace quirvel {
 namespace {
 
-std::size_t LongestLength(const std::vector<std::vector<std::int64_t>>& ids) {
+std::size_t LongestLength(const TokenIdRows::const_iterator first, const TokenIdRows::const_iterator last) {
   std::size_t longest = 0;
-  for (const auto& row : ids) longest = std::max(longest, row.size());
+  for (auto row = first; row != last; ++row) longest = std::max(longest, row->size());
   return longest;
 }
 
@@ -40,10 +40,15 @@ std::vector<float> MaskedMean(const TokenRows& rows) {
 
 }  // namespace
 
-PaddedBatch BuildPaddedBatch(const std::vector<std::vector<std::int64_t>>& ids, std::int64_t padding_id) {
+PaddedBatch BuildPaddedBatch(const TokenIdRows& ids, std::int64_t padding_id) {
+  return BuildPaddedBatch(ids.begin(), ids.end(), padding_id);
+}
+
+PaddedBatch BuildPaddedBatch(TokenIdRows::const_iterator first, TokenIdRows::const_iterator last,
+                             std::int64_t padding_id) {
   PaddedBatch batch;
-  const std::size_t rows = ids.size();
-  const std::size_t length = LongestLength(ids);
+  const auto rows = static_cast<std::size_t>(last - first);
+  const std::size_t length = LongestLength(first, last);
   batch.batch = static_cast<std::int64_t>(rows);
   batch.length = static_cast<std::int64_t>(length);
   batch.input_ids.assign(rows * length, padding_id);
@@ -51,9 +56,11 @@ PaddedBatch BuildPaddedBatch(const std::vector<std::vector<std::int64_t>>& ids, 
   batch.token_type_ids.assign(rows * length, 0);
   batch.position_ids.resize(rows * length);
   for (std::size_t b = 0; b < rows; ++b) {
-    std::copy(ids[b].begin(), ids[b].end(), batch.input_ids.begin() + b * length);
-    std::fill_n(batch.attention_mask.begin() + b * length, ids[b].size(), 1);
-    for (std::size_t t = 0; t < length; ++t) batch.position_ids[b * length + t] = static_cast<std::int64_t>(t);
+    const std::vector<std::int64_t>& text = first[static_cast<std::ptrdiff_t>(b)];
+    std::copy(text.begin(), text.end(), batch.input_ids.begin() + b * length);
+    std::fill_n(batch.attention_mask.begin() + b * length, text.size(), 1);
+    for (std::size_t t = 0; t < length; ++t)
+      batch.position_ids[b * length + t] = static_cast<std::int64_t>(t);
   }
   return batch;
 }

@@ -26,7 +26,13 @@ struct PaddedBatch {
   std::vector<std::int64_t> position_ids;
 };
 
-PaddedBatch BuildPaddedBatch(const std::vector<std::vector<std::int64_t>>& ids, std::int64_t padding_id);
+// The token ids of each text of a batch, in order.
+using TokenIdRows = std::vector<std::vector<std::int64_t>>;
+
+PaddedBatch BuildPaddedBatch(const TokenIdRows& ids, std::int64_t padding_id);
+// The texts [first, last) of a longer list, without copying their ids first.
+PaddedBatch BuildPaddedBatch(TokenIdRows::const_iterator first, TokenIdRows::const_iterator last,
+                             std::int64_t padding_id);
 
 // The token vectors of one text: tokens x hidden floats, and its mask row.
 struct TokenRows {
