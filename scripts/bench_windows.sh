@@ -12,17 +12,15 @@
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$repo/scripts/bench_common.sh"
-# Wine reads the command line and the environment in the POSIX locale's
-# encoding: UTF-8, whatever the caller's locale, so Chinese paths arrive intact.
-export LC_ALL=C.UTF-8
-export WINEPREFIX="$repo/build-windows/wine" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$repo/scripts/wine/setup.sh"
 
 if [[ ${1:-} != --under-display ]]; then
   build_benchmark_tools
   cmake -S "$repo" -B "$repo/build-windows" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_BUILD_TESTS=OFF -DQUIRVEL_BUILD_BENCH=OFF >/dev/null
   cmake --build "$repo/build-windows" -j"$jobs" --target quirvel-worker
-  exec xvfb-run -a -s "-nolisten tcp" bash "$0" --under-display "$@"
+  wine_build_launcher
+  exec "${wine_display[@]}" bash "$0" --under-display "$@"
 fi
 shift
 choose_model "$@"
@@ -32,16 +30,14 @@ mkdir -p "$out"
 titles=()
 if compgen -G "$repo/../shared/data/titles/*.txt" >/dev/null; then titles=(--titles "$repo/../shared/data/titles"); fi
 
-mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-wineboot </dev/null >/dev/null 2>&1
+trap wine_stop_server EXIT
+wine_start_server
 
 driver=("$build/bench/driver/quirvel-bench-driver" --model "$model" --tokenizer "$tokenizer" --cache off "${titles[@]}")
 echo "== native: $build/host/quirvel-worker"
 "${driver[@]}" --worker "$build/host/quirvel-worker" --json "$out/native.json" "$@"
 echo "== Wine: $repo/build-windows/host/quirvel-worker.exe"
-"${driver[@]}" --worker "$repo/build-windows/host/quirvel-worker.exe" --launcher "$(command -v wine)" \
+"${driver[@]}" --worker "$repo/build-windows/host/quirvel-worker.exe" --launcher "$wine_launcher" \
   --json "$out/wine.json" "$@"
 
 python3 - "$out/native.json" "$out/wine.json" <<'PY'

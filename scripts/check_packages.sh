@@ -13,20 +13,18 @@ build=${1:-build}
 demo="$repo/$build/tests/process/demo_model"
 requests="$repo/examples/demo_requests.jsonl"
 version=$(sed -n 's/^project(quirvel_worker VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-# Wine reads the command line and the environment in the POSIX locale's
-# encoding: UTF-8, whatever the caller's locale, so Chinese paths arrive intact.
-export LC_ALL=C.UTF-8
-export WINEPREFIX="$repo/build-windows/wine" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source scripts/wine/setup.sh
 
 if [[ ${1:-} != --under-display ]]; then
   bash scripts/package.sh linux
   bash scripts/package.sh windows
-  exec xvfb-run -a -s "-nolisten tcp" bash "$0" --under-display "$build"
+  wine_build_launcher
+  exec "${wine_display[@]}" bash "$0" --under-display "$build"
 fi
 build=$2
 demo="$repo/$build/tests/process/demo_model"
 work=$(mktemp -d)
-trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+trap 'wine_stop_server; rm -rf "$work"' EXIT
 folder="$work/部署 测试"
 mkdir -p "$folder" "$work/tmp"
 tar -xzf "dist/quirvel-worker-$version-linux-x86_64.tar.gz" -C "$folder"
@@ -50,12 +48,10 @@ cmp -s "$work/expected" "$work/linux" || fail "the Linux package's replies diffe
 [[ -f $work/tmp/qrv_ipc_resources/opencc/s2twp.json ]] || fail "the Linux package's resources were not staged"
 
 # The Windows worker stages into its own %TEMP%, inside the Wine prefix.
-mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1
-wineboot </dev/null >/dev/null 2>&1
+wine_start_server
 staged="$WINEPREFIX/drive_c/users/$(id -un)/Temp/qrv_ipc_resources"
 rm -rf "$staged"
-wine "$windows/quirvel-worker.exe" "$demo/model.onnx" "$demo/vocab.txt" <"$requests" >"$work/windows" 2>/dev/null
+"$wine_launcher" "$windows/quirvel-worker.exe" "$demo/model.onnx" "$demo/vocab.txt" <"$requests" >"$work/windows" 2>/dev/null
 cmp -s "$work/expected" "$work/windows" || fail "the Windows package's replies differ from the Linux build's"
 [[ -f $staged/opencc/s2twp.json && -f $staged/jieba_dict/jieba.dict.utf8 ]] ||
   fail "the Windows package's resources were not staged into %TEMP%"

@@ -7,48 +7,35 @@
 #
 # The Linux build must already hold the process tests (scripts/test.sh builds
 # them first). Wine runs in a private prefix inside build-windows/, created
-# unattended on the first run; one wineserver serves the whole run and is
-# stopped at the end. Nothing waits for a display or a prompt.
+# unattended on the first run, through the launcher of scripts/wine/setup.sh;
+# one wineserver serves the whole run and is stopped at the end. Nothing waits
+# for a display or a prompt.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
+source scripts/wine/setup.sh
 linux_build=${1:-build}
 windows_build=build-windows
 jobs=$(nproc)
-
-# Wine reads the command line and the environment in the POSIX locale's
-# encoding: UTF-8, whatever the caller's locale, so Chinese paths arrive intact.
-export LC_ALL=C.UTF-8
-export WINEPREFIX="$repo/$windows_build/wine" WINEARCH=win64 WINEDEBUG=-all
-# No Mono or Gecko installer dialogs while the prefix is created.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-wine=$(command -v wine)
 
 if [[ ${1:-} != --under-display ]]; then
   export QUIRVEL_WINDOWS_STARTED=$(date +%s)
   cmake -S . -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_WERROR=ON -DQUIRVEL_BUILD_TESTS=OFF -DQUIRVEL_BUILD_BENCH=OFF >/dev/null
   cmake --build "$windows_build" -j"$jobs" --target quirvel-worker
-  exec xvfb-run -a -s "-nolisten tcp" bash "$0" --under-display "$linux_build"
+  wine_build_launcher
+  exec "${wine_display[@]}" bash "$0" --under-display "$linux_build"
 fi
 linux_build=$2
 worker="$repo/$windows_build/host/quirvel-worker.exe"
 demo="$repo/$linux_build/tests/process/demo_model"
 
-# Wine's own services start with the first Windows process and keep the
-# standard streams they were given: start them here, on /dev/null, so that no
-# test's pipes stay open after its worker has ended.
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-  echo "test_windows.sh: creating the Wine prefix $WINEPREFIX" >&2
-fi
-mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-wineboot -i </dev/null >/dev/null 2>&1
-echo '{"type":"shutdown"}' | "$wine" "$worker" "$demo/model.onnx" "$demo/vocab.txt" >/dev/null 2>&1
+trap wine_stop_server EXIT
+wine_start_server
+echo '{"type":"shutdown"}' | "$wine_launcher" "$worker" "$demo/model.onnx" "$demo/vocab.txt" >/dev/null 2>&1
 
 start=$(date +%s)
-QUIRVEL_TEST_WORKER="$worker" QUIRVEL_TEST_LAUNCHER="$wine" \
+QUIRVEL_TEST_WORKER="$worker" QUIRVEL_TEST_LAUNCHER="$wine_launcher" \
   ctest --test-dir "$linux_build/tests/process" --output-on-failure -j"$jobs" --timeout 300
 now=$(date +%s)
 echo "test_windows.sh: process tests passed under Wine in $((now - start)) s" \
