@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "host/utf8.h"
+
 namespace quirvel {
 namespace {
 
@@ -44,13 +46,6 @@ const DetectionGroup kDetectionGroups[] = {
      kProfileGteMultilingualBase},
     {{"bge-large-zh-v1.5", "bge-large-zh"}, kProfileBgeLargeZhV15},
 };
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 bool ContainsAny(const std::string& haystack, std::initializer_list<const char*> fragments) {
   for (const char* fragment : fragments) {

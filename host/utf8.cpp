@@ -26,6 +26,13 @@ std::vector<std::string> SplitUtf8Chars(std::string_view text) {
   return chars;
 }
 
+std::vector<std::size_t> Utf8CharOffsets(std::string_view text) {
+  std::vector<std::size_t> offsets;
+  for (std::size_t pos = 0; pos < text.size(); pos += Utf8CharLengthAt(text, pos)) offsets.push_back(pos);
+  offsets.push_back(text.size());
+  return offsets;
+}
+
 std::size_t CountUtf8Chars(std::string_view text) {
   std::size_t count = 0;
   for (std::size_t pos = 0; pos < text.size(); pos += Utf8CharLengthAt(text, pos)) ++count;
@@ -39,8 +46,18 @@ std::string TruncateUtf8Chars(std::string_view text, std::size_t n) {
 }
 
 bool IsWordChar(unsigned char byte) {
-  const bool alnum = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
-  return alnum || byte == '+' || byte == '-' || byte == '.' || byte == '/' || byte == '_';
+  return IsAsciiAlnum(byte) || byte == '+' || byte == '-' || byte == '.' || byte == '/' || byte == '_';
+}
+
+bool IsAsciiAlnum(unsigned char byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
 }
 
 }  // namespace quirvel

@@ -17,10 +17,17 @@ namespace quirvel {
 std::size_t Utf8CharLengthAt(std::string_view text, std::size_t pos);
 
 std::vector<std::string> SplitUtf8Chars(std::string_view text);
+// The byte offset of every character of text, then text.size(): character i
+// is text[offsets[i], offsets[i + 1]).
+std::vector<std::size_t> Utf8CharOffsets(std::string_view text);
 std::size_t CountUtf8Chars(std::string_view text);
 // The first min(n, count) characters of text.
 std::string TruncateUtf8Chars(std::string_view text, std::size_t n);
 // ASCII letters and digits, and "+", "-", ".", "/", "_".
 bool IsWordChar(unsigned char byte);
+// ASCII letters and digits only.
+bool IsAsciiAlnum(unsigned char byte);
+// text with A-Z turned into a-z; every other byte as it was.
+std::string LowerAscii(std::string text);
 
 }  // namespace quirvel

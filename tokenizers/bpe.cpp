@@ -35,22 +35,15 @@ std::unordered_map<std::string, char> BuildSymbolBytes() {
   return bytes;
 }
 
-// The usual UTF-8 bit layout, unchecked; a lead byte without its announced
-// continuation bytes decodes as 0.
-std::uint32_t DecodeCodePoint(std::string_view character) {
-  const auto byte = [&](std::size_t i) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(character[i]));
-  };
-  const std::uint32_t lead = byte(0);
-  if (character.size() == 1) return lead >= 0xC0 ? 0 : lead;
-  std::uint32_t code_point = lead & (character.size() == 2 ? 0x1F : character.size() == 3 ? 0x0F : 0x07);
-  for (std::size_t i = 1; i < character.size(); ++i) code_point = (code_point << 6) | (byte(i) & 0x3F);
-  return code_point;
+// A multi-byte character is a letter when it is a Han character; bytes that
+// are not valid UTF-8 never are.
+bool IsHanCharacter(std::string_view character) {
+  const DecodedChar decoded = DecodeUtf8At(character, 0);
+  return decoded.length == character.size() && IsHanCodePoint(decoded.code_point);
 }
 
 PieceClass ClassifyForPieces(std::string_view character) {
-  if (character.size() > 1)
-    return IsHanCodePoint(DecodeCodePoint(character)) ? PieceClass::Letter : PieceClass::Other;
+  if (character.size() > 1) return IsHanCharacter(character) ? PieceClass::Letter : PieceClass::Other;
   const char c = character[0];
   if (c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r')
     return PieceClass::WhiteSpace;
@@ -67,13 +60,10 @@ struct ClassifiedText {
 
 ClassifiedText Classify(std::string_view text) {
   ClassifiedText out;
-  for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t length = Utf8CharLengthAt(text, pos);
-    out.offsets.push_back(pos);
-    out.classes.push_back(ClassifyForPieces(text.substr(pos, length)));
-    pos += length;
-  }
-  out.offsets.push_back(text.size());
+  out.offsets = Utf8CharOffsets(text);
+  for (std::size_t i = 0; i + 1 < out.offsets.size(); ++i)
+    out.classes.push_back(
+        ClassifyForPieces(text.substr(out.offsets[i], out.offsets[i + 1] - out.offsets[i])));
   return out;
 }
 

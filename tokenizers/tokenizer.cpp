@@ -51,7 +51,8 @@ std::int64_t Tokenizer::IdOrUnknown(const std::string& token) const {
 
 // The start id stays even when max_length leaves no room, so the shortest
 // result is [start id, end id].
-std::vector<std::int64_t> Tokenizer::EncodeWordPieceText(std::string_view text, std::int32_t max_length) const {
+std::vector<std::int64_t> Tokenizer::EncodeWordPieceText(std::string_view text,
+                                                         std::int32_t max_length) const {
   std::vector<std::int64_t> ids{data_.start_id};
   for (const auto& word : SplitWords(text)) {
     for (const std::int64_t id : EncodeWordPiece(word)) {

@@ -26,13 +26,7 @@ namespace {
 bool EndsWithJsonIgnoringCase(const std::string& path) {
   static constexpr std::string_view kSuffix = ".json";
   if (path.size() < kSuffix.size()) return false;
-  const std::string_view tail = std::string_view(path).substr(path.size() - kSuffix.size());
-  for (std::size_t i = 0; i < kSuffix.size(); ++i) {
-    char c = tail[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kSuffix[i]) return false;
-  }
-  return true;
+  return LowerAscii(path.substr(path.size() - kSuffix.size())) == kSuffix;
 }
 
 // A directory opens as a stream on some systems but is never a usable file.

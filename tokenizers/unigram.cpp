@@ -39,16 +39,10 @@ void Offer(std::vector<LatticeNode>& lattice, std::size_t from, std::size_t to, 
   lattice[to] = LatticeNode{score, count, id, static_cast<std::ptrdiff_t>(from)};
 }
 
-std::vector<std::size_t> CharOffsets(std::string_view text) {
-  std::vector<std::size_t> offsets;
-  for (std::size_t pos = 0; pos < text.size(); pos += Utf8CharLengthAt(text, pos)) offsets.push_back(pos);
-  offsets.push_back(text.size());
-  return offsets;
-}
-
 std::vector<std::int64_t> Backtrack(const std::vector<LatticeNode>& lattice) {
   std::vector<std::int64_t> ids;
-  for (std::ptrdiff_t node = static_cast<std::ptrdiff_t>(lattice.size()) - 1; node > 0; node = lattice[node].from) {
+  for (std::ptrdiff_t node = static_cast<std::ptrdiff_t>(lattice.size()) - 1; node > 0;
+       node = lattice[node].from) {
     ids.push_back(lattice[node].id);
   }
   std::reverse(ids.begin(), ids.end());
@@ -58,7 +52,7 @@ std::vector<std::int64_t> Backtrack(const std::vector<LatticeNode>& lattice) {
 }  // namespace
 
 std::vector<std::int64_t> Tokenizer::SegmentUnigram(std::string_view text) const {
-  const std::vector<std::size_t> offsets = CharOffsets(text);
+  const std::vector<std::size_t> offsets = Utf8CharOffsets(text);
   const std::size_t n = offsets.size() - 1;
   if (n == 0) return {};
   std::vector<LatticeNode> lattice(n + 1);

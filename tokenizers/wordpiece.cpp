@@ -12,10 +12,6 @@ namespace {
 
 enum class WordCharClass { Separator, WordPart, Alone };
 
-bool IsAsciiAlnum(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
-
 // White space, control bytes, DEL and stray high bytes only separate words;
 // punctuation and every multi-byte character stand as words of their own.
 WordCharClass ClassifyForWords(std::string_view character) {
@@ -28,10 +24,7 @@ WordCharClass ClassifyForWords(std::string_view character) {
 
 void FlushWord(std::string& word, std::vector<std::string>& words) {
   if (word.empty()) return;
-  for (char& c : word) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  words.push_back(std::move(word));
+  words.push_back(LowerAscii(std::move(word)));
   word.clear();
 }
 
@@ -57,10 +50,8 @@ std::vector<std::string> SplitWords(std::string_view text) {
 }
 
 std::vector<std::int64_t> Tokenizer::EncodeWordPiece(std::string_view word) const {
-  std::vector<std::size_t> offsets;  // byte offset of every character, then the end
-  for (std::size_t pos = 0; pos < word.size(); pos += Utf8CharLengthAt(word, pos)) offsets.push_back(pos);
-  const std::size_t n = offsets.size();
-  offsets.push_back(word.size());
+  const std::vector<std::size_t> offsets = Utf8CharOffsets(word);
+  const std::size_t n = offsets.size() - 1;
   if (n == 0 || n > static_cast<std::size_t>(std::max(data_.max_input_chars_per_word, 0))) {
     return {data_.unknown_id};
   }
