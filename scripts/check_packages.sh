@@ -6,23 +6,26 @@
 # marisa inside the folder.
 #
 #   scripts/check_packages.sh [linux-build-dir]     (default: build)
+#
+# The packages are packed from that build and from build-windows, the trees the
+# test command has just tested (scripts/package.sh).
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 build=${1:-build}
-demo="$repo/$build/tests/process/demo_model"
+demo="$repo/$build/demo_model"
 requests="$repo/examples/demo_requests.jsonl"
 version=$(sed -n 's/^project(quirvel_worker VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 source scripts/wine/setup.sh
 
 if [[ ${1:-} != --under-display ]]; then
-  bash scripts/package.sh linux
-  bash scripts/package.sh windows
+  bash scripts/package.sh linux "$build"
+  bash scripts/package.sh windows build-windows
   wine_build_launcher
   exec "${wine_display[@]}" bash "$0" --under-display "$build"
 fi
 build=$2
-demo="$repo/$build/tests/process/demo_model"
+demo="$repo/$build/demo_model"
 work=$(mktemp -d)
 trap 'wine_stop_server; rm -rf "$work"' EXIT
 folder="$work/部署 测试"

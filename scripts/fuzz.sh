@@ -8,7 +8,9 @@
 #
 # Exits non-zero when any target crashes, hangs, leaks or breaks an invariant;
 # the input that did it is in build-fuzz/artifacts/<target>/. Environment:
-# QUIRVEL_FUZZ_BUILD_DIR (default build-fuzz), QUIRVEL_FUZZ_BUILD_JOBS (default 2).
+# QUIRVEL_FUZZ_BUILD_DIR (default build-fuzz), QUIRVEL_FUZZ_BUILD_JOBS (default 2),
+# QUIRVEL_SHARED_DEMO_MODEL (a folder with the demo model another tree generated;
+# unset: the fuzz tree generates its own).
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-20}
@@ -50,7 +52,8 @@ corpus_name_of() { echo "${1%_model}"; }
 
 cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER="$clangxx" -DCMAKE_C_COMPILER="$clangc" \
-  -DQUIRVEL_BUILD_FUZZ=ON -DQUIRVEL_BUILD_TESTS=OFF -DQUIRVEL_BUILD_BENCH=OFF >/dev/null
+  -DQUIRVEL_BUILD_FUZZ=ON -DQUIRVEL_BUILD_TESTS=OFF -DQUIRVEL_BUILD_BENCH=OFF \
+  -DQUIRVEL_SHARED_DEMO_MODEL="${QUIRVEL_SHARED_DEMO_MODEL:-}" >/dev/null
 cmake --build "$build_dir" -j"$build_jobs" --target quirvel_fuzzers >/dev/null
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:symbolize=1}

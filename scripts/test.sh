@@ -20,7 +20,10 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 bash scripts/tidy.sh build
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRVEL_SANITIZE=ON -DQUIRVEL_BUILD_BENCH=OFF >/dev/null
+# The other trees take the demo model the first one generated.
+export QUIRVEL_SHARED_DEMO_MODEL="$repo/build/demo_model"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRVEL_SANITIZE=ON -DQUIRVEL_BUILD_BENCH=OFF \
+  -DQUIRVEL_SHARED_DEMO_MODEL="$QUIRVEL_SHARED_DEMO_MODEL" >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 

@@ -28,7 +28,7 @@ if [[ ${1:-} != --under-display ]]; then
 fi
 linux_build=$2
 worker="$repo/$windows_build/host/quirvel-worker.exe"
-demo="$repo/$linux_build/tests/process/demo_model"
+demo="$repo/$linux_build/demo_model"
 
 trap wine_stop_server EXIT
 wine_start_server
