@@ -60,7 +60,7 @@ TEST(KeywordModelTest, MetricsReadTheModel) {
   JiebaKeywordModel model;
   model.cache_hits = 5;
   model.cache_misses = 7;
-  model.candidate_cache["64\nx"] = {1.0f};
+  model.candidate_cache.Store("64\nx", {1.0f});
   model.client = std::make_unique<FakeClient>(true, "");
   EXPECT_EQ(CandidateCacheHits(&model), 5u);
   EXPECT_EQ(CandidateCacheMisses(&model), 7u);
