@@ -43,6 +43,9 @@ class EmbeddingCache {
   void Store(const std::string& key, Embedding vector);
   // Whether key is stored, without making it recently used.
   std::size_t count(const std::string& key) const { return index_.count(key); }
+  // The vector stored under key, without making it recently used; throws
+  // std::out_of_range when there is none.
+  const Embedding& at(const std::string& key) const { return index_.at(key)->vector; }
   std::size_t size() const { return index_.size(); }
   bool empty() const { return index_.empty(); }
   std::size_t capacity() const { return capacity_; }

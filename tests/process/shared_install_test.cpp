@@ -25,7 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kPoolSize = 4;
-constexpr int kRestarts = 6;
+constexpr int kRestarts = 5;
 
 // The repository's titles, each at several budgets.
 std::vector<std::string> Requests() {
@@ -34,7 +34,7 @@ std::vector<std::string> Requests() {
   for (std::string line; std::getline(in, line);)
     if (!line.empty()) titles.push_back(line);
   std::vector<std::string> requests;
-  for (int max_len = 8; max_len <= 26; max_len += 6) {
+  for (int max_len = 8; max_len <= 24; max_len += 8) {
     for (const std::string& title : titles) {
       const std::string id = "t" + std::to_string(requests.size());
       const nlohmann::json request = {{"id", id}, {"type", "extract"}, {"title", title}, {"max_len", max_len}};
