@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -200,9 +201,13 @@ class Rewriter {
   }
 
  private:
+  // Short pauses leave the file whole about half the time, so a worker that
+  // checked it whole and then reads it again often finds it cut short.
   void Run() {
-    for (std::size_t round = 0; !done_; ++round)
+    for (std::size_t round = 0; !done_; ++round) {
       std::ofstream(file_, std::ios::binary | std::ios::trunc) << whole_.substr(0, round % 2 ? whole_.size() : 100);
+      std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
   }
 
   fs::path file_;
@@ -220,7 +225,7 @@ TEST(JiebaLoadTest, DictionaryRewrittenDuringTheLoadNeverAbortsTheWorker) {
   std::ifstream in(model, std::ios::binary);
   const Rewriter rewriter(model, std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
   const std::string request = R"({"id":"j","type":"extract","title":"蘋果手機殼","max_len":24})";
-  for (int start = 0; start < 6; ++start) {
+  for (int start = 0; start < 10; ++start) {
     auto worker = Start(WorkerCommandWith({"--model", QUIRVEL_DEMO_MODEL, "--tokenizer", QUIRVEL_DEMO_VOCAB,
                                            "--jieba-dict-dir", WorkerVisiblePath(dict)}));
     const std::string raw = Ask(*worker, request);
