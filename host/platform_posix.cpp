@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>

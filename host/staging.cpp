@@ -52,7 +52,8 @@ class Fingerprint {
   std::string Hex() const {
     static const char kDigits[] = "0123456789abcdef";
     std::string hex(16, '0');
-    for (int i = 15, shift = 0; i >= 0; --i, shift += 4) hex[static_cast<std::size_t>(i)] = kDigits[(hash_ >> shift) & 0xF];
+    for (int i = 15, shift = 0; i >= 0; --i, shift += 4)
+      hex[static_cast<std::size_t>(i)] = kDigits[(hash_ >> shift) & 0xF];
     return hex;
   }
 
@@ -79,7 +80,8 @@ std::optional<std::vector<std::pair<std::string, fs::path>>> FilesUnder(const fs
   std::vector<std::pair<std::string, fs::path>> files;
   std::error_code error;
   for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    if (it->is_regular_file(error)) files.emplace_back(PathToUtf8(it->path().lexically_relative(folder)), it->path());
+    if (it->is_regular_file(error))
+      files.emplace_back(PathToUtf8(it->path().lexically_relative(folder)), it->path());
   }
   if (error) return std::nullopt;
   std::sort(files.begin(), files.end());
@@ -152,7 +154,8 @@ fs::path Publish(const fs::path& copy, const fs::path& target, const std::string
       RemoveQuietly(copy);
       return target;
     }
-    const auto aside = CreateUniqueFolder(target.parent_path(), "." + PathToUtf8(target.filename()) + ".damaged");
+    const auto aside =
+        CreateUniqueFolder(target.parent_path(), "." + PathToUtf8(target.filename()) + ".damaged");
     if (!aside || !platform::MoveDirectory(target, *aside / "folder")) break;
   }
   return copy;
@@ -160,7 +163,8 @@ fs::path Publish(const fs::path& copy, const fs::path& target, const std::string
 
 // Copies source under a private name beside the staged folders and publishes
 // it; nullopt when the copy cannot be made.
-std::optional<fs::path> CopyAndPublish(const fs::path& source, const fs::path& root, const std::string& name) {
+std::optional<fs::path> CopyAndPublish(const fs::path& source, const fs::path& root,
+                                       const std::string& name) {
   const auto copy = CreateUniqueFolder(root, "." + name + ".part");
   if (!copy) return std::nullopt;
   // The copy's own fingerprint names it: the source may change while it is copied.

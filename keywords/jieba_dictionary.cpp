@@ -157,7 +157,8 @@ std::string FindJiebaDictionaryProblem(const std::string& dir) {
   return problem.empty() ? FindJiebaDictionaryProblem(bytes) : problem;
 }
 
-JiebaDictionaryBytes ReadCheckedJiebaDictionary(const std::string& display_dir, const std::string& library_dir) {
+JiebaDictionaryBytes ReadCheckedJiebaDictionary(const std::string& display_dir,
+                                                const std::string& library_dir) {
   if (!HasJiebaDictionary(display_dir))
     throw std::runtime_error("invalid Jieba dict directory: " + display_dir);
   JiebaDictionaryBytes bytes;

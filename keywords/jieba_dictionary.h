@@ -30,7 +30,8 @@ std::string FindJiebaDictionaryProblem(const std::string& dir);
 // The five files of `library_dir`, read once and checked. Throws
 // std::runtime_error naming the directory (`display_dir`, UTF-8) and the
 // problem when they cannot be loaded.
-JiebaDictionaryBytes ReadCheckedJiebaDictionary(const std::string& display_dir, const std::string& library_dir);
+JiebaDictionaryBytes ReadCheckedJiebaDictionary(const std::string& display_dir,
+                                                const std::string& library_dir);
 void CheckJiebaDictionary(const std::string& display_dir, const std::string& library_dir);
 
 // The files written into a new private folder that the library can open

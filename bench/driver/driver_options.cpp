@@ -62,7 +62,9 @@ const std::map<std::string, Setter>& ValueOptions() {
       {"--max-rss-growth",
        [](DriverOptions& o, auto& k, auto& v) { o.max_late_growth = ParsePercent(k, v); }},
       {"--max-rss-per-1000",
-       [](DriverOptions& o, auto& k, auto& v) { o.max_mib_per_thousand = ParseNonNegative(k, v, "a non-negative number of MiB"); }},
+       [](DriverOptions& o, auto& k, auto& v) {
+         o.max_mib_per_thousand = ParseNonNegative(k, v, "a non-negative number of MiB");
+       }},
       {"--json", [](DriverOptions& o, auto&, auto& v) { o.json_path = v; }},
       {"--svg", [](DriverOptions& o, auto&, auto& v) { o.svg_path = v; }},
       {"--rss-csv", [](DriverOptions& o, auto&, auto& v) { o.rss_csv_path = v; }},

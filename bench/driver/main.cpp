@@ -88,7 +88,8 @@ bool GrowthPerThousandWithinLimit(const DriverOptions& options, size_t warm_up, 
             << " MiB per 1,000 requests after the first " << warm_up << " (cache size at end "
             << run.cache_size << ")\n";
   if (options.max_mib_per_thousand < 0 || per_thousand <= options.max_mib_per_thousand) return true;
-  std::cout << "memory grows with the requests (limit " << options.max_mib_per_thousand << " MiB per 1,000)\n";
+  std::cout << "memory grows with the requests (limit " << options.max_mib_per_thousand
+            << " MiB per 1,000)\n";
   return false;
 }
 

@@ -53,7 +53,8 @@ class ResourcesTest : public ::testing::Test {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(StagingRootPath(), error)) {
       const std::string file = entry.path().filename().string();
-      if (file.size() == name.size() + 17 && file.rfind(name + "-", 0) == 0) found.push_back(entry.path().string());
+      if (file.size() == name.size() + 17 && file.rfind(name + "-", 0) == 0)
+        found.push_back(entry.path().string());
     }
     return found.size() == 1 ? found.front() : "";
   }
@@ -237,7 +238,8 @@ std::string ReadAll(const fs::path& file) {
 std::map<std::string, std::string> FilesUnder(const fs::path& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
-    if (entry.is_regular_file()) files[entry.path().lexically_relative(folder).string()] = ReadAll(entry.path());
+    if (entry.is_regular_file())
+      files[entry.path().lexically_relative(folder).string()] = ReadAll(entry.path());
   return files;
 }
 
@@ -253,8 +255,8 @@ struct StagingCase {
 
 const StagingCase kStagingCases[] = {
     {"NothingHappened", [](const fs::path&, const fs::path&) {}, false},
-    {"SourceChanged", [](const fs::path& source, const fs::path&) { std::ofstream(source / "idf.utf8") << "v2"; },
-     true},
+    {"SourceChanged",
+     [](const fs::path& source, const fs::path&) { std::ofstream(source / "idf.utf8") << "v2"; }, true},
     {"CopyCutShort", [](const fs::path&, const fs::path& copy) { CutShort(copy / "idf.utf8"); }, false},
     {"CopyLostAFile", [](const fs::path&, const fs::path& copy) { fs::remove(copy / "sub" / "extra.txt"); },
      false},

@@ -81,12 +81,13 @@ TEST_P(MibPerThousandTest, IsTheSlopeAfterWarmUp) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stats, MibPerThousandTest,
-    ::testing::Values(GrowthCase{"Flat", {{500, 2048}, {1000, 2048}, {1500, 2048}}, 500, 0.0},
-                      GrowthCase{"OneMibPerThousand", {{0, 0}, {500, 1024}, {1500, 2048}, {2500, 3072}}, 500, 1.0},
-                      GrowthCase{"WarmUpIgnored", {{0, 100}, {100, 99999}, {500, 4096}, {1500, 4096}}, 500, 0.0},
-                      // One noisy reading moves the fit far less than the end-to-end difference.
-                      GrowthCase{"NoisyEnd", {{500, 0}, {1000, 0}, {1500, 0}, {2000, 3072}}, 500, 1.8},
-                      GrowthCase{"TooFewSamples", {{0, 100}, {600, 900}}, 500, 0.0}),
+    ::testing::Values(
+        GrowthCase{"Flat", {{500, 2048}, {1000, 2048}, {1500, 2048}}, 500, 0.0},
+        GrowthCase{"OneMibPerThousand", {{0, 0}, {500, 1024}, {1500, 2048}, {2500, 3072}}, 500, 1.0},
+        GrowthCase{"WarmUpIgnored", {{0, 100}, {100, 99999}, {500, 4096}, {1500, 4096}}, 500, 0.0},
+        // One noisy reading moves the fit far less than the end-to-end difference.
+        GrowthCase{"NoisyEnd", {{500, 0}, {1000, 0}, {1500, 0}, {2000, 3072}}, 500, 1.8},
+        GrowthCase{"TooFewSamples", {{0, 100}, {600, 900}}, 500, 0.0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 DriverOptions Defaults() {

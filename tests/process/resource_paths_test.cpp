@@ -80,9 +80,11 @@ TEST_P(StagingTest, ResourcesBesideTheWorkerAreStagedAndUsed) {
       CommandWithTempDir(worker, temp, {"--model", QUIRVEL_DEMO_MODEL, "--tokenizer", QUIRVEL_DEMO_VOCAB});
   // The second start-up reuses the copies of the first.
   for (int start = 0; start < 2; ++start) ExpectRoundTrip(command);
-  for (const auto& [folder, file] : {std::pair{"opencc-", "s2twp.json"}, std::pair{"opencc-", "TSCharacters.ocd2"},
-                                     std::pair{"jieba_dict-", "jieba.dict.utf8"}})
-    EXPECT_EQ(StagedCopiesHolding(temp + "/qrv_ipc_resources", folder, file), 1) << file << " was not staged once";
+  for (const auto& [folder, file] :
+       {std::pair{"opencc-", "s2twp.json"}, std::pair{"opencc-", "TSCharacters.ocd2"},
+        std::pair{"jieba_dict-", "jieba.dict.utf8"}})
+    EXPECT_EQ(StagedCopiesHolding(temp + "/qrv_ipc_resources", folder, file), 1)
+        << file << " was not staged once";
 }
 
 const StagingCase kStagingCases[] = {

@@ -38,7 +38,8 @@ std::vector<std::string> Requests() {
   for (int max_len = 8; max_len <= 24; max_len += 8) {
     for (const std::string& title : titles) {
       const std::string id = "t" + std::to_string(requests.size());
-      const nlohmann::json request = {{"id", id}, {"type", "extract"}, {"title", title}, {"max_len", max_len}};
+      const nlohmann::json request = {
+          {"id", id}, {"type", "extract"}, {"title", title}, {"max_len", max_len}};
       requests.push_back(request.dump());
     }
   }
@@ -74,7 +75,8 @@ class SharedInstall {
     for (const char* name : {"opencc", "jieba_dict"})
       fs::copy(BesideWorker(name), folder + "/" + name, fs::copy_options::recursive);
     temp_ = tree_.MakeDir("tmp");
-    command_ = CommandWithTempDir(worker, temp_, {"--model", QUIRVEL_DEMO_MODEL, "--tokenizer", QUIRVEL_DEMO_VOCAB});
+    command_ =
+        CommandWithTempDir(worker, temp_, {"--model", QUIRVEL_DEMO_MODEL, "--tokenizer", QUIRVEL_DEMO_VOCAB});
   }
 
   const std::vector<std::string>& command() const { return command_; }
@@ -173,7 +175,8 @@ TEST_P(SharedInstallTest, EveryReplyEqualsALoneWorkers) {
   int differing = 0;
   for (std::size_t i = 0; i < replies.size(); ++i) {
     if (replies[i] == expected[i]) continue;
-    if (++differing <= 3) ADD_FAILURE() << "reply " << i << ":\n  " << replies[i] << "\nlone worker:\n  " << expected[i];
+    if (++differing <= 3)
+      ADD_FAILURE() << "reply " << i << ":\n  " << replies[i] << "\nlone worker:\n  " << expected[i];
   }
   EXPECT_EQ(differing, 0) << "replies that differ from a lone worker's";
 }
@@ -205,7 +208,8 @@ class Rewriter {
   // checked it whole and then reads it again often finds it cut short.
   void Run() {
     for (std::size_t round = 0; !done_; ++round) {
-      std::ofstream(file_, std::ios::binary | std::ios::trunc) << whole_.substr(0, round % 2 ? whole_.size() : 100);
+      std::ofstream(file_, std::ios::binary | std::ios::trunc)
+          << whole_.substr(0, round % 2 ? whole_.size() : 100);
       std::this_thread::sleep_for(std::chrono::milliseconds(3));
     }
   }
@@ -223,7 +227,8 @@ TEST(JiebaLoadTest, DictionaryRewrittenDuringTheLoadNeverAbortsTheWorker) {
   fs::copy(BesideWorker("jieba_dict"), dict, fs::copy_options::recursive);
   const fs::path model = fs::path(dict) / "hmm_model.utf8";
   std::ifstream in(model, std::ios::binary);
-  const Rewriter rewriter(model, std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  const Rewriter rewriter(model,
+                          std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
   const std::string request = R"({"id":"j","type":"extract","title":"蘋果手機殼","max_len":24})";
   for (int start = 0; start < 10; ++start) {
     auto worker = Start(WorkerCommandWith({"--model", QUIRVEL_DEMO_MODEL, "--tokenizer", QUIRVEL_DEMO_VOCAB,

@@ -127,10 +127,12 @@ TEST(BoundedCacheTest, KeepsTheMostRecentlyUsedEntries) {
     for (const auto& batch : c.batches) {
       const auto vectors = CachedEmbedTexts(engine, cache, batch, 64, nullptr);
       ASSERT_EQ(vectors.size(), batch.size()) << c.name;
-      for (std::size_t i = 0; i < batch.size(); ++i) EXPECT_EQ(vectors[i], engine.VectorFor(batch[i], 64)) << c.name;
+      for (std::size_t i = 0; i < batch.size(); ++i)
+        EXPECT_EQ(vectors[i], engine.VectorFor(batch[i], 64)) << c.name;
     }
     EXPECT_EQ(cache.size(), c.kept.size()) << c.name;
-    for (const std::string& text : c.kept) EXPECT_EQ(cache.count(EmbeddingCacheKey(text, 64)), 1u) << c.name << ": " << text;
+    for (const std::string& text : c.kept)
+      EXPECT_EQ(cache.count(EmbeddingCacheKey(text, 64)), 1u) << c.name << ": " << text;
   }
 }
 

@@ -292,14 +292,16 @@ TEST_F(RankingTest, PromptsAreCachedWhateverTheCandidateSwitch) {
 // prompt and only the prompts of the most recent titles.
 TEST_F(RankingTest, PromptCacheKeepsTheMarketingPromptAndRecentTitlesOnly) {
   const std::size_t titles = kPromptCacheRecentTitles + 5;
-  for (std::size_t i = 0; i < titles; ++i) RankCandidateList(model, "标题" + std::to_string(i), {MakeCandidate("一", 0)});
+  for (std::size_t i = 0; i < titles; ++i)
+    RankCandidateList(model, "标题" + std::to_string(i), {MakeCandidate("一", 0)});
   EXPECT_EQ(model.prompt_cache.size(), kPromptCacheCapacity);
   std::size_t marketing_embedded = 0;
   for (const auto& call : engine->calls)
     marketing_embedded += std::count(call.texts.begin(), call.texts.end(), std::string(kMarketingPrompt));
   EXPECT_EQ(marketing_embedded, 1u);
   const auto key = [this](std::size_t title) {
-    return EmbeddingCacheKey(std::string(kCorePrompt) + "标题" + std::to_string(title), model.title_max_length);
+    return EmbeddingCacheKey(std::string(kCorePrompt) + "标题" + std::to_string(title),
+                             model.title_max_length);
   };
   EXPECT_EQ(model.prompt_cache.count(key(titles - 1)), 1u);
   EXPECT_EQ(model.prompt_cache.count(key(titles - kPromptCacheRecentTitles)), 1u);
