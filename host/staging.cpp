@@ -116,9 +116,9 @@ fs::path StagedFolder(const fs::path& root, const std::string& name, const std::
 // a count, tried until one is free (a killed worker may have left one behind).
 std::optional<fs::path> CreateUniqueFolder(const fs::path& root, const std::string& prefix) {
   static std::atomic<unsigned> counter{0};
-  const std::string process = std::to_string(platform::CurrentProcessId());
+  const std::string stem = prefix + "-" + std::to_string(platform::CurrentProcessId()) + "-";
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path folder = root / Utf8ToNative(prefix + "-" + process + "-" + std::to_string(counter++));
+    const fs::path folder = root / Utf8ToNative(stem + std::to_string(counter++));
     if (platform::CreatePrivateDirectory(folder)) return folder;
     std::error_code error;
     if (!fs::exists(folder, error)) return std::nullopt;  // not a name clash: the root is unusable
