@@ -47,4 +47,14 @@ bool CopyDirectoryTree(const std::filesystem::path& from, const std::filesystem:
 // and can write to, so files copied into it cannot be swapped by someone else.
 bool IsPrivateDirectory(const std::filesystem::path& path);
 
+// Creates exactly this folder (its parent must exist), usable by the current
+// user only; false when it exists already or cannot be made, so two processes
+// asking for the same name never both get it.
+bool CreatePrivateDirectory(const std::filesystem::path& path);
+// Renames the folder from to the name to in one step. Never replaces a folder
+// that holds anything: false when to is taken or the rename fails.
+bool MoveDirectory(const std::filesystem::path& from, const std::filesystem::path& to);
+// This process's identifier, for names no running process shares.
+unsigned long CurrentProcessId();
+
 }  // namespace quirvel::platform

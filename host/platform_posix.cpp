@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -115,5 +116,15 @@ bool IsPrivateDirectory(const std::filesystem::path& path) {
   if (narrow.empty() || ::lstat(narrow.c_str(), &st) != 0) return false;
   return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
+
+bool CreatePrivateDirectory(const std::filesystem::path& path) { return ::mkdir(path.c_str(), 0700) == 0; }
+
+// rename() replaces an empty folder but refuses one with entries (ENOTEMPTY or
+// EEXIST); a finished copy always holds files, so it is never replaced.
+bool MoveDirectory(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 }  // namespace quirvel::platform

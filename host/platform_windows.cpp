@@ -134,4 +134,17 @@ bool IsPrivateDirectory(const std::filesystem::path& path) {
          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
+bool CreatePrivateDirectory(const std::filesystem::path& path) {
+  // Inherits the protection of the per-user temporary directory, as above.
+  return ::CreateDirectoryW(path.c_str(), nullptr) != 0;
+}
+
+// Without MOVEFILE_REPLACE_EXISTING a folder that exists is never replaced; a
+// folder whose files another process holds open cannot be moved either.
+bool MoveDirectory(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return ::MoveFileExW(from.c_str(), to.c_str(), 0) != 0;
+}
+
+unsigned long CurrentProcessId() { return ::GetCurrentProcessId(); }
+
 }  // namespace quirvel::platform

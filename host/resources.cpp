@@ -1,6 +1,6 @@
 // Resource location: where OpenCC's configuration and the Jieba dictionary are,
-// the validating process-wide settings, staging of non-ASCII directories, and the
-// path forms the C libraries are given.
+// the validating process-wide settings, and the path forms the C libraries are
+// given. Staging lives in staging.cpp.
 #include "host/resources.h"
 
 #include <algorithm>
@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 constexpr const char* kOpenccDirName = "opencc";
 constexpr const char* kJiebaDirName = "jieba_dict";
 constexpr const char* kNormalizeConfigName = "tw2sp.json";
-constexpr const char* kStagingDirName = "qrv_ipc_resources";
 
 #ifdef _WIN32
 constexpr const wchar_t* kPathSeparators = L"\\/";
@@ -51,12 +50,6 @@ std::optional<std::string> EnvironmentValue(const char* name) {
   return std::string(value);
 }
 
-bool IsAscii(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-std::string PathToUtf8(const fs::path& path) { return WideToUtf8(platform::WidePath(path)); }
-
 // The directory named by option, else the folder of that name beside the
 // executable; staged when its path is not plain ASCII.
 std::string ChooseResourceDir(const std::string& option, const std::string& exe_dir, const char* name) {
@@ -64,12 +57,6 @@ std::string ChooseResourceDir(const std::string& option, const std::string& exe_
   if (dir.empty() && IsDirectory(JoinPath(exe_dir, name))) dir = JoinPath(exe_dir, name);
   if (!dir.empty()) dir = StageResourceDir(dir, name);
   return dir;
-}
-
-bool CopyInto(const std::string& dir, const fs::path& target) {
-  const std::wstring source = Utf8ToWide(dir);
-  if (source.empty()) return false;
-  return platform::CopyDirectoryTree(platform::NativePath(source), target);
 }
 
 }  // namespace
@@ -110,25 +97,6 @@ std::string ExecutableDir() {
   const std::size_t end = path.find_last_not_of(kPathSeparators);
   path.erase(end == std::wstring::npos ? std::min<std::size_t>(path.size(), 1) : end + 1);
   return WideToUtf8(path);
-}
-
-std::string StagingRoot() {
-  const std::wstring temp = platform::TempDirectory();
-  if (temp.empty()) return {};
-  return PathToUtf8(platform::NativePath(temp) / kStagingDirName);
-}
-
-std::string StageResourceDir(const std::string& dir, const std::string& name) {
-  if (dir.empty() || IsAscii(dir)) return dir;
-  const std::string root = StagingRoot();
-  if (root.empty()) return dir;
-  const fs::path root_path = platform::NativePath(Utf8ToWide(root));
-  const fs::path target = root_path / platform::NativePath(Utf8ToWide(name));
-  platform::CreatePrivateDirectories(target);
-  // A staging folder that someone else controls would feed the libraries their files.
-  if (!platform::IsPrivateDirectory(root_path) || !platform::IsPrivateDirectory(target)) return dir;
-  if (!CopyInto(dir, target)) return dir;
-  return PathToUtf8(target);
 }
 
 std::string ToLibraryPath(const std::string& path) {

@@ -3,8 +3,10 @@
 // and encoding helpers the libraries are fed through.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quirvel {
@@ -29,9 +31,38 @@ bool IsRegularFile(const std::string& path);
 bool HasJiebaDictionary(const std::string& dir);
 std::string ExecutableDir();
 std::string StagingRoot();
+// A folder whose path is not plain ASCII is copied into the staging root under
+// name, a dash and a fingerprint of its files (names, sizes, contents), and that
+// copy's path is returned; a complete copy made earlier is reused. Files there
+// are never rewritten, so workers reading them are never disturbed. dir itself
+// comes back when it needs no copy or none can be made.
 std::string StageResourceDir(const std::string& dir, const std::string& name);
 // The path in the form the C libraries open (system ANSI code page, short form).
 std::string ToLibraryPath(const std::string& path);
+
+// A new folder inside the staging root that no other process writes,
+// removed with the object.
+class PrivateFolder {
+ public:
+  // nullopt when the staging root cannot be had.
+  static std::optional<PrivateFolder> Create(const std::string& prefix);
+  PrivateFolder(PrivateFolder&& other) noexcept;
+  PrivateFolder& operator=(PrivateFolder&& other) noexcept;
+  PrivateFolder(const PrivateFolder&) = delete;
+  PrivateFolder& operator=(const PrivateFolder&) = delete;
+  ~PrivateFolder();
+
+  const std::string& path() const { return path_; }  // UTF-8
+  // Writes text into the file name of the folder (text mode, as the
+  // libraries read it back); false when it was not written whole.
+  bool WriteFile(const std::string& name, const std::string& text) const;
+
+ private:
+  explicit PrivateFolder(std::string path) : path_(std::move(path)) {}
+  void Remove();
+
+  std::string path_;
+};
 
 // ---- Process-wide resource settings (one mutex guards them) ----
 bool SetOpenccResourceDir(const std::string& dir);

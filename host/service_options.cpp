@@ -26,6 +26,18 @@ std::int32_t ReadInt32(const std::string& value) {
   return static_cast<std::int32_t>(parsed);
 }
 
+// A count: base-10 digits only, within 64 bits.
+std::uint64_t ReadCount(const std::string& key, const std::string& value) {
+  const std::string message = "invalid value for " + key + ": " + value;
+  if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos)
+    throw std::invalid_argument(message);
+  try {
+    return std::stoull(value, nullptr, 10);
+  } catch (const std::out_of_range&) {
+    throw std::invalid_argument(message);
+  }
+}
+
 struct SplitArgument {
   std::string key;
   std::optional<std::string> inline_value;
@@ -41,11 +53,12 @@ SplitArgument Split(const std::string& arg) {
 }
 
 enum class Field {
-  Model, Tokenizer, Profile, RankModeField, OutputModeField, TitleMax, CandidateMax, OpenccDir, OpenccConfig, JiebaDir
+  Model, Tokenizer, Profile, RankModeField, OutputModeField, TitleMax, CandidateMax, OpenccDir, OpenccConfig, JiebaDir,
+  CandidateCacheCapacity
 };
 
 std::optional<Field> ValueOption(const std::string& key) {
-  static const std::array<std::pair<const char*, Field>, 10> kOptions{{
+  static const std::array<std::pair<const char*, Field>, 11> kOptions{{
       {"--model", Field::Model},
       {"--tokenizer", Field::Tokenizer},
       {"--profile", Field::Profile},
@@ -56,6 +69,7 @@ std::optional<Field> ValueOption(const std::string& key) {
       {"--opencc-resource-dir", Field::OpenccDir},
       {"--opencc-config", Field::OpenccConfig},
       {"--jieba-dict-dir", Field::JiebaDir},
+      {"--candidate-cache-capacity", Field::CandidateCacheCapacity},
   }};
   for (const auto& [name, field] : kOptions) {
     if (key == name) return field;
@@ -77,6 +91,9 @@ void Apply(ServiceOptions& options, Field field, const std::string& value) {
     case Field::OpenccDir: options.opencc_resource_dir = value; break;
     case Field::OpenccConfig: options.opencc_config_path = value; break;
     case Field::JiebaDir: options.jieba_dict_dir = value; break;
+    case Field::CandidateCacheCapacity:
+      options.candidate_cache_capacity = ReadCount("--candidate-cache-capacity", value);
+      break;
   }
 }
 

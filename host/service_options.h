@@ -19,6 +19,8 @@ struct ServiceOptions {
   std::int32_t title_max_length = 128;
   std::int32_t candidate_max_length = 64;
   bool candidate_cache = false;
+  // Bounds the candidate cache (least recently used out first); 0: unbounded.
+  std::uint64_t candidate_cache_capacity = 0;
   std::string opencc_resource_dir;
   std::string opencc_config_path;
   std::string jieba_dict_dir;

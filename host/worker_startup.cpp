@@ -38,6 +38,7 @@ KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options) {
   config.title_max_length = options.title_max_length;
   config.candidate_max_length = options.candidate_max_length;
   config.candidate_cache = options.candidate_cache;
+  config.candidate_cache_capacity = options.candidate_cache_capacity;
   return config;
 }
 

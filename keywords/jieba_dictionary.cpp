@@ -1,8 +1,12 @@
 #include "keywords/jieba_dictionary.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include <cppjieba/Unicode.hpp>
@@ -24,7 +28,7 @@ std::size_t CountFields(const std::string& line, const char* separators) {
 // Every line of the main dictionary is "word frequency tag" with a positive
 // frequency (the weights are logarithms of it); an empty line is refused as
 // well, and so is a dictionary without words.
-std::string MainDictProblem(std::ifstream& in) {
+std::string MainDictProblem(std::istream& in) {
   std::string line;
   std::vector<std::string> fields;
   std::size_t line_number = 0;
@@ -39,7 +43,7 @@ std::string MainDictProblem(std::ifstream& in) {
 }
 
 // The model reader skips blank lines and "#" comments.
-bool NextModelLine(std::ifstream& in, std::string& line) {
+bool NextModelLine(std::istream& in, std::string& line) {
   while (std::getline(in, line)) {
     limonp::Trim(line);
     if (!line.empty() && line[0] != '#') return true;
@@ -66,7 +70,7 @@ bool IsEmissionLine(const std::string& line) {
 
 // Four state lines of four probabilities (start, then one transition row per
 // state), then four emission lines.
-std::string HmmModelProblem(std::ifstream& in) {
+std::string HmmModelProblem(std::istream& in) {
   std::string line;
   for (int row = 0; row < 5; ++row) {
     if (!NextModelLine(in, line) || CountFields(line, " ") != 4) {
@@ -83,7 +87,7 @@ std::string HmmModelProblem(std::ifstream& in) {
 
 // The IDF reader averages the values of its "word value" lines and requires
 // the average to be positive.
-std::string IdfProblem(std::ifstream& in) {
+std::string IdfProblem(std::istream& in) {
   std::string line;
   std::vector<std::string> fields;
   double sum = 0.0;
@@ -95,48 +99,88 @@ std::string IdfProblem(std::ifstream& in) {
 }
 
 // The stop words must hold at least one line.
-std::string NonEmptyProblem(std::ifstream& in) {
+std::string NonEmptyProblem(std::istream& in) {
   std::string line;
   return std::getline(in, line) ? "" : "empty file";
 }
 
 // The user dictionary accepts any line.
-std::string NoProblem(std::ifstream&) { return ""; }
+std::string NoProblem(std::istream&) { return ""; }
 
-using FileCheck = std::string (*)(std::ifstream&);
+using FileCheck = std::string (*)(std::istream&);
 
-std::string FileProblem(const std::string& dir, const char* name, FileCheck check) {
-  const std::string path = JoinPath(dir, name);
+// The checks in the order of the five files.
+const FileCheck kFileChecks[] = {MainDictProblem, HmmModelProblem, NoProblem, IdfProblem, NonEmptyProblem};
+
+// Read in text mode, as the library reads: what is checked is what it gets.
+bool ReadWholeFile(const std::string& path, std::string& text) {
   std::ifstream in(path);
-  if (!in.is_open()) return std::string(name) + ": cannot be opened";
-  const std::string problem = check(in);
-  return problem.empty() ? "" : std::string(name) + ": " + problem;
+  if (!in.is_open()) return false;
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// The loader reads the user dictionary setting as a list split at "|" and
+// ";", so such a directory would make it open a path that does not exist.
+bool IsListSafePath(const std::string& dir) { return dir.find_first_of("|;") == std::string::npos; }
+
+// Every file opens through the path the library will be given.
+bool OpensThere(const std::string& library_dir) {
+  return IsListSafePath(library_dir) &&
+         std::all_of(std::begin(kJiebaDictFiles), std::end(kJiebaDictFiles),
+                     [&](const char* name) { return std::ifstream(JoinPath(library_dir, name)).is_open(); });
 }
 
 }  // namespace
 
-std::string FindJiebaDictionaryProblem(const std::string& dir) {
-  // The loader reads the user dictionary setting as a list split at "|" and
-  // ";", so such a directory would make it open a path that does not exist.
-  if (dir.find_first_of("|;") != std::string::npos) return "the path holds \"|\" or \";\"";
-  const std::pair<const char*, FileCheck> files[] = {{kJiebaMainDictFile, MainDictProblem},
-                                                     {kJiebaHmmModelFile, HmmModelProblem},
-                                                     {kJiebaUserDictFile, NoProblem},
-                                                     {kJiebaIdfFile, IdfProblem},
-                                                     {kJiebaStopWordsFile, NonEmptyProblem}};
-  for (const auto& [name, check] : files) {
-    std::string problem = FileProblem(dir, name, check);
-    if (!problem.empty()) return problem;
+std::string ReadJiebaDictionary(const std::string& dir, JiebaDictionaryBytes& bytes) {
+  if (!IsListSafePath(dir)) return "the path holds \"|\" or \";\"";
+  for (std::size_t i = 0; i < bytes.files.size(); ++i) {
+    if (!ReadWholeFile(JoinPath(dir, kJiebaDictFiles[i]), bytes.files[i]))
+      return std::string(kJiebaDictFiles[i]) + ": cannot be opened";
   }
   return "";
 }
 
-void CheckJiebaDictionary(const std::string& display_dir, const std::string& library_dir) {
+std::string FindJiebaDictionaryProblem(const JiebaDictionaryBytes& bytes) {
+  for (std::size_t i = 0; i < bytes.files.size(); ++i) {
+    std::istringstream in(bytes.files[i]);
+    const std::string problem = kFileChecks[i](in);
+    if (!problem.empty()) return std::string(kJiebaDictFiles[i]) + ": " + problem;
+  }
+  return "";
+}
+
+std::string FindJiebaDictionaryProblem(const std::string& dir) {
+  JiebaDictionaryBytes bytes;
+  std::string problem = ReadJiebaDictionary(dir, bytes);
+  return problem.empty() ? FindJiebaDictionaryProblem(bytes) : problem;
+}
+
+JiebaDictionaryBytes ReadCheckedJiebaDictionary(const std::string& display_dir,
+                                                const std::string& library_dir) {
   if (!HasJiebaDictionary(display_dir))
     throw std::runtime_error("invalid Jieba dict directory: " + display_dir);
-  const std::string problem = FindJiebaDictionaryProblem(library_dir);
+  JiebaDictionaryBytes bytes;
+  std::string problem = ReadJiebaDictionary(library_dir, bytes);
+  if (problem.empty()) problem = FindJiebaDictionaryProblem(bytes);
   if (!problem.empty())
     throw std::runtime_error("invalid Jieba dictionary in " + display_dir + ": " + problem);
+  return bytes;
+}
+
+void CheckJiebaDictionary(const std::string& display_dir, const std::string& library_dir) {
+  ReadCheckedJiebaDictionary(display_dir, library_dir);
+}
+
+std::optional<PrivateFolder> PrivateJiebaCopy(const JiebaDictionaryBytes& bytes) {
+  std::optional<PrivateFolder> folder = PrivateFolder::Create("jieba_load");
+  if (!folder) return std::nullopt;
+  for (std::size_t i = 0; i < bytes.files.size(); ++i) {
+    if (!folder->WriteFile(kJiebaDictFiles[i], bytes.files[i])) return std::nullopt;
+  }
+  if (!OpensThere(ToLibraryPath(folder->path()))) return std::nullopt;
+  return folder;
 }
 
 }  // namespace quirvel

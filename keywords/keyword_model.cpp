@@ -37,6 +37,7 @@ KeywordModelPtr BuildModel(const KeywordModelConfig& config) {
   model->title_max_length = config.title_max_length;
   model->candidate_max_length = config.candidate_max_length;
   model->candidate_cache_enabled = config.candidate_cache;
+  model->candidate_cache = EmbeddingCache(static_cast<std::size_t>(config.candidate_cache_capacity));
   model->client = CreateEmbeddingClient(ClientConfigFor(config));
   if (model->client && !model->client->IsReady()) model->last_error = model->client->LastError();
   return model;
@@ -56,8 +57,8 @@ KeywordModelPtr CreateKeywordModel(const KeywordModelConfig& config) {
 // text, the client with its engine, then the paths.
 void DestroyKeywordModel(KeywordModelPtr model) {
   if (!model) return;
-  EmbeddingCache().swap(model->candidate_cache);
-  EmbeddingCache().swap(model->prompt_cache);
+  model->candidate_cache.Clear();
+  model->prompt_cache.Clear();
   std::string().swap(model->last_error);
   model->client.reset();
   std::string().swap(model->model_path);

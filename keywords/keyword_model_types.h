@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "keywords/segmentation.h"
+#include "ranking/embedding_cache.h"
 #include "ranking/embedding_client.h"
 #include "ranking/rank_mode.h"
 #include "ranking/ranked_candidate.h"
@@ -26,6 +27,7 @@ struct KeywordModelConfig {
   std::int32_t title_max_length = 128;
   std::int32_t candidate_max_length = 64;
   bool candidate_cache = false;
+  std::uint64_t candidate_cache_capacity = 0;  // 0: unbounded
 };
 
 struct ExtractionResult {
@@ -50,7 +52,7 @@ struct JiebaKeywordModel {
   bool candidate_cache_enabled = false;
   std::unique_ptr<EmbeddingClient> client;  // may be null
   std::string last_error;
-  EmbeddingCache prompt_cache;
+  EmbeddingCache prompt_cache{kPromptCacheCapacity};
   EmbeddingCache candidate_cache;
   std::uint64_t cache_hits = 0;
   std::uint64_t cache_misses = 0;

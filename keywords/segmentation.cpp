@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include <cppjieba/Jieba.hpp>
 
@@ -23,17 +24,21 @@ std::once_flag& JiebaOnce() {
   return once;
 }
 
-// Throws before the constructor sees a directory it would abort on. Because
+// Throws before the constructor sees a dictionary it would abort on. Because
 // std::call_once does not mark a throwing call as done, a later title tries
-// again.
+// again. The library loads the very bytes that were checked, from a private
+// copy: the dictionary folder may be rewritten meanwhile (another worker
+// starting, an upgrade). Only when no private folder can be made does it read
+// the checked folder itself.
 void BuildSharedJieba() {
   const std::string dir = ResolveJiebaDictDir();
   const std::string library_dir = ToLibraryPath(dir);
-  CheckJiebaDictionary(dir, library_dir);
+  const std::optional<PrivateFolder> copy = PrivateJiebaCopy(ReadCheckedJiebaDictionary(dir, library_dir));
+  const std::string load_dir = copy ? ToLibraryPath(copy->path()) : library_dir;
   SharedJieba() = std::make_unique<cppjieba::Jieba>(
-      JoinPath(library_dir, kJiebaMainDictFile), JoinPath(library_dir, kJiebaHmmModelFile),
-      JoinPath(library_dir, kJiebaUserDictFile), JoinPath(library_dir, kJiebaIdfFile),
-      JoinPath(library_dir, kJiebaStopWordsFile));
+      JoinPath(load_dir, kJiebaMainDictFile), JoinPath(load_dir, kJiebaHmmModelFile),
+      JoinPath(load_dir, kJiebaUserDictFile), JoinPath(load_dir, kJiebaIdfFile),
+      JoinPath(load_dir, kJiebaStopWordsFile));
   MarkJiebaLoaded();
 }
 

@@ -1,6 +1,7 @@
 #include "ranking/embedding_cache.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace quirvel {
 namespace {
@@ -11,15 +12,14 @@ struct Misses {
 };
 
 // Fills the result from the cache and lists what the engine still has to embed.
-Misses LookUp(const EmbeddingCache& cache, const std::vector<std::string>& texts, std::int32_t max_length,
+Misses LookUp(EmbeddingCache& cache, const std::vector<std::string>& texts, std::int32_t max_length,
               CacheCounters* counters, std::vector<Embedding>& result) {
   Misses misses;
   misses.texts.reserve(texts.size());
   misses.positions.reserve(texts.size());
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    const auto found = cache.find(EmbeddingCacheKey(texts[i], max_length));
-    if (found != cache.end()) {
-      result[i] = found->second;
+    if (const Embedding* found = cache.Find(EmbeddingCacheKey(texts[i], max_length))) {
+      result[i] = *found;
       if (counters) ++counters->hits;
     } else {
       misses.texts.push_back(texts[i]);
@@ -31,6 +31,33 @@ Misses LookUp(const EmbeddingCache& cache, const std::vector<std::string>& texts
 }
 
 }  // namespace
+
+const Embedding* EmbeddingCache::Find(const std::string& key) {
+  const auto found = index_.find(key);
+  if (found == index_.end()) return nullptr;
+  entries_.splice(entries_.begin(), entries_, found->second);
+  return &found->second->vector;
+}
+
+void EmbeddingCache::Store(const std::string& key, Embedding vector) {
+  if (const auto found = index_.find(key); found != index_.end()) {
+    found->second->vector = std::move(vector);
+    entries_.splice(entries_.begin(), entries_, found->second);
+    return;
+  }
+  entries_.push_front({key, std::move(vector)});
+  index_.emplace(entries_.front().key, entries_.begin());
+  if (capacity_ == 0) return;
+  while (entries_.size() > capacity_) {
+    index_.erase(entries_.back().key);
+    entries_.pop_back();
+  }
+}
+
+void EmbeddingCache::Clear() {
+  decltype(index_)().swap(index_);
+  Entries().swap(entries_);
+}
 
 std::string EmbeddingCacheKey(const std::string& text, std::int32_t max_length) {
   std::string key = std::to_string(max_length);
@@ -48,8 +75,8 @@ std::vector<Embedding> CachedEmbedTexts(EmbeddingClient& client, EmbeddingCache&
   std::vector<Embedding> fresh = client.EmbedTexts(misses.texts, max_length);
   if (fresh.size() != misses.texts.size()) return {};
   for (std::size_t j = 0; j < fresh.size(); ++j) {
-    cache[EmbeddingCacheKey(misses.texts[j], max_length)] = fresh[j];
-    result[misses.positions[j]] = std::move(fresh[j]);
+    result[misses.positions[j]] = fresh[j];
+    cache.Store(EmbeddingCacheKey(misses.texts[j], max_length), std::move(fresh[j]));
   }
   return result;
 }

@@ -5,15 +5,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace quirvel {
 
 using Embedding = std::vector<float>;
-
-// Key: maximum length in decimal, a line feed, then the text (see EmbeddingCacheKey).
-using EmbeddingCache = std::unordered_map<std::string, Embedding>;
 
 struct EmbeddingClientConfig {
   std::uint32_t backend = 0;

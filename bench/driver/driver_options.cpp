@@ -19,13 +19,17 @@ size_t ParseCount(const std::string& key, const std::string& value) {
   return static_cast<size_t>(parsed);
 }
 
-double ParsePercent(const std::string& key, const std::string& value) {
+double ParseNonNegative(const std::string& key, const std::string& value, const char* what) {
   char* end = nullptr;
   const double parsed = std::strtod(value.c_str(), &end);
   if (value.empty() || *end != '\0' || !(parsed >= 0)) {
-    throw std::invalid_argument(key + " needs a non-negative percentage, got: " + value);
+    throw std::invalid_argument(key + " needs " + what + ", got: " + value);
   }
-  return parsed / 100.0;
+  return parsed;
+}
+
+double ParsePercent(const std::string& key, const std::string& value) {
+  return ParseNonNegative(key, value, "a non-negative percentage") / 100.0;
 }
 
 std::vector<bool> ParseCacheModes(const std::string& value) {
@@ -57,6 +61,10 @@ const std::map<std::string, Setter>& ValueOptions() {
       {"--warm-up", [](DriverOptions& o, auto& k, auto& v) { o.warm_up = ParseCount(k, v); }},
       {"--max-rss-growth",
        [](DriverOptions& o, auto& k, auto& v) { o.max_late_growth = ParsePercent(k, v); }},
+      {"--max-rss-per-1000",
+       [](DriverOptions& o, auto& k, auto& v) {
+         o.max_mib_per_thousand = ParseNonNegative(k, v, "a non-negative number of MiB");
+       }},
       {"--json", [](DriverOptions& o, auto&, auto& v) { o.json_path = v; }},
       {"--svg", [](DriverOptions& o, auto&, auto& v) { o.svg_path = v; }},
       {"--rss-csv", [](DriverOptions& o, auto&, auto& v) { o.rss_csv_path = v; }},
@@ -72,6 +80,10 @@ DriverOptions ParseDriverOptions(const std::vector<std::string>& args, DriverOpt
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+      continue;
+    }
+    if (arg == "--distinct") {
+      options.distinct_titles = true;
       continue;
     }
     const size_t equals = arg.find('=');
@@ -109,6 +121,9 @@ std::string DriverUsage() {
          "  --warm-up N            requests before memory growth is judged (default requests/10)\n"
          "  --max-rss-growth PCT   fail when memory with the cache off grows more than PCT %\n"
          "                         over the second half after warm-up\n"
+         "  --distinct             send every distinct title once instead of --requests requests\n"
+         "  --max-rss-per-1000 MIB fail when memory grows more than MIB per 1,000 requests after\n"
+         "                         warm-up (in either cache setting)\n"
          "  --json FILE            write the results as JSON\n"
          "  --svg FILE             write the latency histogram as SVG\n"
          "  --rss-csv FILE         write the memory samples as CSV\n"

@@ -31,6 +31,12 @@ struct DriverOptions {
   // When >= 0: the run fails if memory with the cache off grows by more than
   // this fraction over the second half after warm-up.
   double max_late_growth = -1;
+  // Every distinct title once (in file order), instead of --requests
+  // requests cycling over the titles.
+  bool distinct_titles = false;
+  // When >= 0: a run fails if memory grows by more than this many MiB per
+  // 1,000 requests after warm-up.
+  double max_mib_per_thousand = -1;
   std::string json_path;
   std::string svg_path;
   std::string rss_csv_path;

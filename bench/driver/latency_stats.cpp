@@ -45,4 +45,21 @@ double LateGrowth(const std::vector<RssSample>& samples, size_t warm_up_requests
   return static_cast<double>(settled.back().rss_kib - middle->rss_kib) / static_cast<double>(middle->rss_kib);
 }
 
+double MibPerThousand(const std::vector<RssSample>& samples, size_t from_requests) {
+  double n = 0, sum_x = 0, sum_y = 0, sum_xx = 0, sum_xy = 0;
+  for (const RssSample& sample : samples) {
+    if (sample.requests < from_requests) continue;
+    const double x = static_cast<double>(sample.requests) / 1000.0;
+    const double y = static_cast<double>(sample.rss_kib) / 1024.0;
+    n += 1;
+    sum_x += x;
+    sum_y += y;
+    sum_xx += x * x;
+    sum_xy += x * y;
+  }
+  const double spread = n * sum_xx - sum_x * sum_x;
+  if (n < 2 || spread <= 0) return 0;
+  return (n * sum_xy - sum_x * sum_y) / spread;
+}
+
 }  // namespace quirvel::bench

@@ -33,4 +33,9 @@ struct RssSample {
 // readings remain.
 double LateGrowth(const std::vector<RssSample>& samples, size_t warm_up_requests);
 
+// Growth of resident memory in MiB per 1,000 requests from from_requests on:
+// the least-squares slope through the readings taken there, so one noisy
+// reading does not decide it. 0 when fewer than two readings remain.
+double MibPerThousand(const std::vector<RssSample>& samples, size_t from_requests);
+
 }  // namespace quirvel::bench

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "bench/driver/driver_options.h"
 #include "bench/driver/latency_stats.h"
@@ -32,6 +33,16 @@ std::pair<std::vector<std::string>, std::string> ChooseTitles(const DriverOption
     return {quirvel::bench::LoadTitles(options.titles), options.titles};
   }
   return {quirvel::bench::BuiltInTitles(), "the driver's built-in list"};
+}
+
+// Each title once, in the order first met.
+std::vector<std::string> DistinctTitles(const std::vector<std::string>& titles) {
+  std::vector<std::string> distinct;
+  std::unordered_set<std::string> seen;
+  for (const std::string& title : titles) {
+    if (seen.insert(title).second) distinct.push_back(title);
+  }
+  return distinct;
 }
 
 std::vector<std::string> WorkerCommand(const DriverOptions& options, bool candidate_cache) {
@@ -69,12 +80,26 @@ void WriteOutputs(const DriverOptions& options, const quirvel::bench::ReportCont
   if (!options.rss_svg_path.empty()) WriteFile(options.rss_svg_path, RssCurveSvg(runs));
 }
 
+// Prints each run's memory growth per 1,000 requests after warm-up; false
+// when a run grew more than allowed.
+bool GrowthPerThousandWithinLimit(const DriverOptions& options, size_t warm_up, const RunResult& run) {
+  const double per_thousand = quirvel::bench::MibPerThousand(run.rss, warm_up);
+  std::cout << quirvel::bench::CacheLabel(run.candidate_cache) << ": RSS " << per_thousand
+            << " MiB per 1,000 requests after the first " << warm_up << " (cache size at end "
+            << run.cache_size << ")\n";
+  if (options.max_mib_per_thousand < 0 || per_thousand <= options.max_mib_per_thousand) return true;
+  std::cout << "memory grows with the requests (limit " << options.max_mib_per_thousand
+            << " MiB per 1,000)\n";
+  return false;
+}
+
 // Prints each run's memory growth after warm-up; false when the run with the
-// cache off grew more than allowed.
+// cache off grew more than allowed, or any run more than the per-1,000 limit.
 bool MemoryLevelsOff(const DriverOptions& options, const std::vector<RunResult>& runs) {
   const size_t warm_up = options.warm_up > 0 ? options.warm_up : options.requests / 10;
   bool levels_off = true;
   for (const RunResult& run : runs) {
+    if (!GrowthPerThousandWithinLimit(options, warm_up, run)) levels_off = false;
     const double growth = quirvel::bench::LateGrowth(run.rss, warm_up);
     std::cout << quirvel::bench::CacheLabel(run.candidate_cache) << ": RSS " << run.start_rss_kib / 1024
               << " MiB at ready, " << run.end_rss_kib / 1024
@@ -98,12 +123,16 @@ bool RunsClean(const std::vector<RunResult>& runs) {
 }
 
 int Run(const std::vector<std::string>& args) {
-  const DriverOptions options = quirvel::bench::ParseDriverOptions(args, DefaultOptions());
+  DriverOptions options = quirvel::bench::ParseDriverOptions(args, DefaultOptions());
   if (options.help) {
     std::cout << quirvel::bench::DriverUsage();
     return 0;
   }
-  const auto [titles, source] = ChooseTitles(options);
+  auto [titles, source] = ChooseTitles(options);
+  if (options.distinct_titles) {
+    titles = DistinctTitles(titles);
+    options.requests = titles.size();
+  }
   const std::vector<RunResult> runs = RunAll(options, titles);
   const quirvel::bench::ReportContext context{options.worker, options.model,    options.tokenizer, source,
                                               titles.size(),  options.requests, options.max_len};

@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,8 +44,19 @@ class ResourcesTest : public ::testing::Test {
     return dir;
   }
 
+  std::string StagingRootPath() const { return tree_.root() + "/tmp/qrv_ipc_resources"; }
+
+  // The one staged copy of name ("name-" and 16 hex digits); "" unless there
+  // is exactly one.
   std::string StagedPath(const std::string& name) const {
-    return tree_.root() + "/tmp/qrv_ipc_resources/" + name;
+    std::vector<std::string> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(StagingRootPath(), error)) {
+      const std::string file = entry.path().filename().string();
+      if (file.size() == name.size() + 17 && file.rfind(name + "-", 0) == 0)
+        found.push_back(entry.path().string());
+    }
+    return found.size() == 1 ? found.front() : "";
   }
 
   // The message of the error ResolveServicePaths raises, "" when it succeeds.
@@ -200,35 +214,113 @@ TEST_F(ResourcesTest, ErrorAboutAStagedFolderNamesTheCopy) {
   const std::string source = MakeJiebaDir("\xE5\xAD\x97\xE5\x85\xB8", 4);
   ServiceOptions options;
   options.jieba_dict_dir = source;
-  EXPECT_EQ(ResolveError(options), "invalid Jieba dict directory: " + StagedPath("jieba_dict"));
+  const std::string error = ResolveError(options);
+  EXPECT_EQ(error, "invalid Jieba dict directory: " + StagedPath("jieba_dict"));
 }
 
 TEST_F(ResourcesTest, StagingCreatesOwnerOnlyFolders) {
   const std::string source = MakeJiebaDir("\xE5\xAD\x97\xE5\x85\xB8");
-  ASSERT_EQ(StageResourceDir(source, "jieba_dict"), StagedPath("jieba_dict"));
-  for (const std::string& dir : {StagedPath(""), StagedPath("jieba_dict")}) {
+  const std::string staged = StageResourceDir(source, "jieba_dict");
+  ASSERT_EQ(staged, StagedPath("jieba_dict"));
+  for (const std::string& dir : {StagingRootPath(), StagedPath("jieba_dict")}) {
     struct stat st {};
     ASSERT_EQ(::lstat(dir.substr(0, dir.find_last_not_of('/') + 1).c_str(), &st), 0) << dir;
     EXPECT_EQ(st.st_mode & 0777, 0700u) << dir;
   }
 }
 
-TEST_F(ResourcesTest, StagingKeepsFilesAlreadyThereAndOverwritesOthers) {
-  const std::string source = MakeJiebaDir("\xE5\xAD\x97\xE5\x85\xB8");
-  tree_.WriteFile("\xE5\xAD\x97\xE5\x85\xB8/idf.utf8", "new");
-  ASSERT_EQ(StageResourceDir(source, "jieba_dict"), StagedPath("jieba_dict"));
-  tree_.WriteFile("tmp/qrv_ipc_resources/jieba_dict/extra.txt", "kept");
-  tree_.WriteFile("tmp/qrv_ipc_resources/jieba_dict/idf.utf8", "old");
-  ASSERT_EQ(StageResourceDir(source, "jieba_dict"), StagedPath("jieba_dict"));
-  EXPECT_TRUE(IsRegularFile(StagedPath("jieba_dict/extra.txt")));
-  EXPECT_EQ(fs::file_size(StagedPath("jieba_dict/idf.utf8")), 3u);
+std::string ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Relative path and content of every file under folder.
+std::map<std::string, std::string> FilesUnder(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file())
+      files[entry.path().lexically_relative(folder).string()] = ReadAll(entry.path());
+  return files;
+}
+
+void CutShort(const fs::path& file) { fs::resize_file(file, fs::file_size(file) / 2); }
+
+// What happens in the staging root between two start-ups of workers of one
+// install, given the resource folder and the first start-up's copy.
+struct StagingCase {
+  const char* name;
+  void (*between)(const fs::path& source, const fs::path& first_copy);
+  bool source_changed;
+};
+
+const StagingCase kStagingCases[] = {
+    {"NothingHappened", [](const fs::path&, const fs::path&) {}, false},
+    {"SourceChanged",
+     [](const fs::path& source, const fs::path&) { std::ofstream(source / "idf.utf8") << "v2"; }, true},
+    {"CopyCutShort", [](const fs::path&, const fs::path& copy) { CutShort(copy / "idf.utf8"); }, false},
+    {"CopyLostAFile", [](const fs::path&, const fs::path& copy) { fs::remove(copy / "sub" / "extra.txt"); },
+     false},
+    {"CopiesOfKilledWorkersLeftBehind",
+     [](const fs::path&, const fs::path& copy) {
+       for (const char* leftover : {".jieba_dict.part-1-0", "jieba_dict"}) {
+         fs::copy(copy, copy.parent_path() / leftover, fs::copy_options::recursive);
+         CutShort(copy.parent_path() / leftover / "idf.utf8");
+       }
+     },
+     false},
+};
+
+// Every start-up gets a complete copy of what the folder holds; a copy is
+// never rewritten, so the first start-up's files stay as they were unless
+// something outside the worker damaged them.
+TEST_F(ResourcesTest, StagingAlwaysGivesACompleteCopyAndNeverRewritesOne) {
+  int index = 0;
+  for (const StagingCase& c : kStagingCases) {
+    SCOPED_TRACE(c.name);
+    SetEnv("TMPDIR", tree_.MakeDir("tmp" + std::to_string(++index)).c_str());
+    const std::string source = MakeJiebaDir("\xE5\xAD\x97\xE5\x85\xB8" + std::to_string(index));
+    tree_.WriteFile("\xE5\xAD\x97\xE5\x85\xB8" + std::to_string(index) + "/sub/extra.txt", "extra");
+    const fs::path first = StageResourceDir(source, "jieba_dict");
+    ASSERT_EQ(FilesUnder(first), FilesUnder(source));
+    const auto first_files = FilesUnder(first);
+    const auto first_time = fs::last_write_time(first / "jieba.dict.utf8");
+    c.between(source, first);
+    const fs::path second = StageResourceDir(source, "jieba_dict");
+    EXPECT_EQ(FilesUnder(second), FilesUnder(source));
+    EXPECT_EQ(second.parent_path(), fs::path(StagingRoot()));
+    EXPECT_EQ(second.filename().string().rfind("jieba_dict-", 0), 0u) << second;
+    if (c.source_changed) {
+      EXPECT_NE(second, first);
+      EXPECT_EQ(FilesUnder(first), first_files) << "the copy other workers read was changed";
+    }
+    if (std::string(c.name) == "NothingHappened") {
+      EXPECT_EQ(second, first);
+      EXPECT_EQ(fs::last_write_time(second / "jieba.dict.utf8"), first_time) << "the copy was written again";
+    }
+  }
+}
+
+TEST_F(ResourcesTest, PrivateFoldersAreDistinctAndGoneAfterUse) {
+  std::string path;
+  {
+    const auto folder = PrivateFolder::Create("work");
+    ASSERT_TRUE(folder);
+    path = folder->path();
+    EXPECT_EQ(fs::path(path).parent_path(), fs::path(StagingRoot()));
+    EXPECT_TRUE(folder->WriteFile("a.txt", "text"));
+    EXPECT_EQ(ReadAll(fs::path(path) / "a.txt"), "text");
+    const auto other = PrivateFolder::Create("work");
+    ASSERT_TRUE(other);
+    EXPECT_NE(other->path(), path);
+  }
+  EXPECT_FALSE(fs::exists(path));
 }
 
 TEST_F(ResourcesTest, AsciiAndEmptyFoldersAreNeverStaged) {
   const std::string source = MakeJiebaDir("ascii");
   EXPECT_EQ(StageResourceDir(source, "jieba_dict"), source);
   EXPECT_EQ(StageResourceDir("", "jieba_dict"), "");
-  EXPECT_FALSE(fs::exists(StagedPath("")));
+  EXPECT_FALSE(fs::exists(StagingRootPath()));
 }
 
 // A staging root that someone else could control is refused: the given path
@@ -266,6 +358,7 @@ TEST_F(ResourcesTest, StagingFallsBackWithoutAUsableTempDirectory) {
   SetEnv("TMPDIR", long_tmp.c_str());
   EXPECT_EQ(StagingRoot(), "");
   EXPECT_EQ(StageResourceDir(source, "jieba_dict"), source);
+  EXPECT_FALSE(PrivateFolder::Create("work"));
   SetEnv("TMPDIR", (tree_.root() + "/tmp/not_a_folder_file").c_str());
   tree_.WriteFile("tmp/not_a_folder_file");
   EXPECT_EQ(StageResourceDir(source, "jieba_dict"), source) << "copy target cannot be made";

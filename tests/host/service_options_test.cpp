@@ -53,6 +53,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"unknown_output_mode", {"m", "t", "--output-mode", "cls"},
                     "unknown output mode: cls (expected one of auto, sentence-embedding, mean-tokens, first-token, "
                     "dense-vecs, last-token)"},
+        FailureCase{"capacity_negative", {"m", "t", "--candidate-cache-capacity=-1"},
+                    "invalid value for --candidate-cache-capacity: -1"},
+        FailureCase{"capacity_with_text", {"m", "t", "--candidate-cache-capacity", "10k"},
+                    "invalid value for --candidate-cache-capacity: 10k"},
+        FailureCase{"capacity_beyond_64_bits", {"m", "t", "--candidate-cache-capacity=18446744073709551616"},
+                    "invalid value for --candidate-cache-capacity: 18446744073709551616"},
         FailureCase{"output_mode_in_capitals", {"m", "t", "--output-mode=First-Token"},
                     "unknown output mode: First-Token (expected one of auto, sentence-embedding, mean-tokens, "
                     "first-token, dense-vecs, last-token)"},
@@ -112,6 +118,14 @@ TEST(ServiceOptionsTest, EqualsAtIndexThreeSplitsAOneLetterKey) {
 TEST(ServiceOptionsTest, CandidateCacheIgnoresItsInlineValue) {
   EXPECT_TRUE(Parse({"m", "t", "--candidate-cache=0"}).candidate_cache);
   EXPECT_TRUE(Parse({"m", "t", "--candidate-cache"}).candidate_cache);
+}
+
+TEST(ServiceOptionsTest, CandidateCacheCapacityIsACountAndZeroMeansUnbounded) {
+  EXPECT_EQ(Parse({"m", "t"}).candidate_cache_capacity, 0u);
+  EXPECT_EQ(Parse({"m", "t", "--candidate-cache-capacity", "10000"}).candidate_cache_capacity, 10000u);
+  EXPECT_EQ(Parse({"m", "t", "--candidate-cache-capacity=18446744073709551615"}).candidate_cache_capacity,
+            UINT64_MAX);
+  EXPECT_FALSE(Parse({"m", "t", "--candidate-cache-capacity=5"}).candidate_cache) << "a bound switches nothing on";
 }
 
 TEST(ServiceOptionsTest, LastSettingWins) {

@@ -1,8 +1,10 @@
 #include "keywords/jieba_dictionary.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -127,6 +129,26 @@ TEST_F(JiebaDictionaryTest, CheckNamesTheDirectory) {
   }
   EXPECT_THROW(CheckJiebaDictionary(empty_idf, empty_idf), std::runtime_error);
   EXPECT_NO_THROW(CheckJiebaDictionary(sound, sound));
+}
+
+// The bytes that passed the check are the ones the library loads, whatever
+// happens to the folder afterwards.
+TEST_F(JiebaDictionaryTest, TheCheckedBytesAreLoadedEvenIfTheFolderChanges) {
+  fs::create_directories(dir_ / "tmp");
+  ::setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);  // where the private copy goes
+  const std::string dir = Write(ValidFiles());
+  const JiebaDictionaryBytes bytes = ReadCheckedJiebaDictionary(dir, dir);
+  std::ofstream(fs::path(dir) / kJiebaHmmModelFile, std::ios::trunc) << "-0.26\n";
+  fs::remove(fs::path(dir) / kJiebaMainDictFile);
+  const std::optional<PrivateFolder> copy = PrivateJiebaCopy(bytes);
+  ASSERT_TRUE(copy);
+  const std::string load = ToLibraryPath(copy->path());
+  cppjieba::Jieba jieba(load + "/" + kJiebaMainDictFile, load + "/" + kJiebaHmmModelFile,
+                        load + "/" + kJiebaUserDictFile, load + "/" + kJiebaIdfFile,
+                        load + "/" + kJiebaStopWordsFile);
+  std::vector<std::string> words;
+  jieba.Cut("手机外壳", words, true);
+  EXPECT_EQ(words, (std::vector<std::string>{"手机", "外壳"}));
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST(KeywordModelTest, MetricsReadTheModel) {
   JiebaKeywordModel model;
   model.cache_hits = 5;
   model.cache_misses = 7;
-  model.candidate_cache["64\nx"] = {1.0f};
+  model.candidate_cache.Store("64\nx", {1.0f});
   model.client = std::make_unique<FakeClient>(true, "");
   EXPECT_EQ(CandidateCacheHits(&model), 5u);
   EXPECT_EQ(CandidateCacheMisses(&model), 7u);
@@ -81,6 +81,7 @@ TEST(KeywordModelTest, CreateCopiesTheConfigurationAndKeepsTheLoadError) {
   config.title_max_length = 100;
   config.candidate_max_length = 32;
   config.candidate_cache = true;
+  config.candidate_cache_capacity = 7;
   KeywordModelPtr model = CreateKeywordModel(config);
   ASSERT_NE(model, nullptr);
   EXPECT_EQ(model->model_path, config.model_path);
@@ -90,6 +91,8 @@ TEST(KeywordModelTest, CreateCopiesTheConfigurationAndKeepsTheLoadError) {
   EXPECT_EQ(model->title_max_length, 100);
   EXPECT_EQ(model->candidate_max_length, 32);
   EXPECT_TRUE(model->candidate_cache_enabled);
+  EXPECT_EQ(model->candidate_cache.capacity(), 7u);
+  EXPECT_EQ(model->prompt_cache.capacity(), kPromptCacheCapacity);
   EXPECT_FALSE(IsModelReady(model.get()));
   ASSERT_NE(model->client, nullptr);
   EXPECT_FALSE(ModelLastError(model.get()).empty());

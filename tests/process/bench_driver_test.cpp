@@ -73,6 +73,23 @@ INSTANTIATE_TEST_SUITE_P(
                       GrowthCase{"TooFewSamples", {{0, 100}, {100, 900}}, 50, 0.0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+class MibPerThousandTest : public ::testing::TestWithParam<GrowthCase> {};
+
+TEST_P(MibPerThousandTest, IsTheSlopeAfterWarmUp) {
+  EXPECT_NEAR(MibPerThousand(GetParam().samples, GetParam().warm_up), GetParam().expected, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stats, MibPerThousandTest,
+    ::testing::Values(
+        GrowthCase{"Flat", {{500, 2048}, {1000, 2048}, {1500, 2048}}, 500, 0.0},
+        GrowthCase{"OneMibPerThousand", {{0, 0}, {500, 1024}, {1500, 2048}, {2500, 3072}}, 500, 1.0},
+        GrowthCase{"WarmUpIgnored", {{0, 100}, {100, 99999}, {500, 4096}, {1500, 4096}}, 500, 0.0},
+        // One noisy reading moves the fit far less than the end-to-end difference.
+        GrowthCase{"NoisyEnd", {{500, 0}, {1000, 0}, {1500, 0}, {2000, 3072}}, 500, 1.8},
+        GrowthCase{"TooFewSamples", {{0, 100}, {600, 900}}, 500, 0.0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 DriverOptions Defaults() {
   DriverOptions defaults;
   defaults.worker = "/bin/worker";
@@ -95,6 +112,12 @@ TEST(DriverOptionsTest, ReadsValuesInlineAndFromTheNextArgument) {
   EXPECT_DOUBLE_EQ(options.max_late_growth, 0.025);
   EXPECT_EQ(options.titles, "t.txt");
   EXPECT_TRUE(options.titles_required);
+  EXPECT_FALSE(options.distinct_titles);
+  EXPECT_LT(options.max_mib_per_thousand, 0);
+  const DriverOptions distinct =
+      ParseDriverOptions({"--model=m", "--tokenizer=v", "--distinct", "--max-rss-per-1000", "2"}, Defaults());
+  EXPECT_TRUE(distinct.distinct_titles);
+  EXPECT_DOUBLE_EQ(distinct.max_mib_per_thousand, 2.0);
 }
 
 class DriverOptionsErrorTest : public ::testing::TestWithParam<std::vector<std::string>> {};
@@ -111,6 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"--model=m", "--tokenizer=v", "--requests=12x"},
                       std::vector<std::string>{"--model=m", "--tokenizer=v", "--cache=maybe"},
                       std::vector<std::string>{"--model=m", "--tokenizer=v", "--bogus"},
+                      std::vector<std::string>{"--model=m", "--tokenizer=v", "--max-rss-per-1000=-1"},
                       std::vector<std::string>{"--model=m", "--tokenizer"}));
 
 TEST(ExtractRequestTest, IsOneCompactLineWithRawUtf8) {

@@ -104,6 +104,38 @@ TEST_F(CachedEmbedTest, WithoutCountersNothingIsCounted) {
   EXPECT_EQ(hits + misses, 0u);
 }
 
+struct BoundCase {
+  const char* name;
+  std::size_t capacity;
+  std::vector<std::vector<std::string>> batches;
+  std::vector<std::string> kept;  // the texts still cached at the end
+};
+
+// Past its capacity the least recently used entry leaves; every batch is
+// still answered whole.
+TEST(BoundedCacheTest, KeepsTheMostRecentlyUsedEntries) {
+  const BoundCase cases[] = {
+      {"Unbounded", 0, {{"a"}, {"b"}, {"c"}, {"d"}}, {"a", "b", "c", "d"}},
+      {"OldestLeavesFirst", 2, {{"a"}, {"b"}, {"c"}}, {"b", "c"}},
+      {"AHitMakesAnEntryRecent", 2, {{"a"}, {"b"}, {"a"}, {"c"}}, {"a", "c"}},
+      {"BatchLargerThanTheCapacity", 2, {{"a", "b", "c"}}, {"b", "c"}},
+      {"HitsAndMissesInOneBatch", 3, {{"a", "b", "c"}, {"d", "a"}}, {"a", "c", "d"}},
+  };
+  for (const BoundCase& c : cases) {
+    FakeEmbeddingClient engine;
+    EmbeddingCache cache(c.capacity);
+    for (const auto& batch : c.batches) {
+      const auto vectors = CachedEmbedTexts(engine, cache, batch, 64, nullptr);
+      ASSERT_EQ(vectors.size(), batch.size()) << c.name;
+      for (std::size_t i = 0; i < batch.size(); ++i)
+        EXPECT_EQ(vectors[i], engine.VectorFor(batch[i], 64)) << c.name;
+    }
+    EXPECT_EQ(cache.size(), c.kept.size()) << c.name;
+    for (const std::string& text : c.kept)
+      EXPECT_EQ(cache.count(EmbeddingCacheKey(text, 64)), 1u) << c.name << ": " << text;
+  }
+}
+
 TEST(EmbedTextTest, RejectedTextGivesAnEmptyVector) {
   FakeEmbeddingClient engine;
   engine.rows_for_call[0] = 0;

@@ -45,7 +45,6 @@ class FakeEmbeddingClient : public EmbeddingClient {
     return total;
   }
 
- private:
   // Unknown texts get a vector that depends on the text and the limit, so a
   // vector cached under the wrong limit would show.
   Embedding VectorFor(const std::string& text, std::int32_t max_length) const {

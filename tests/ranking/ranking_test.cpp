@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
 #include "fake_embedding_client.h"
 #include "keywords/keyword_model_types.h"
 #include "ranking/core_prompts.h"
+#include "ranking/embedding_cache.h"
 
 namespace quirvel {
 namespace {
@@ -284,6 +286,26 @@ TEST_F(RankingTest, PromptsAreCachedWhateverTheCandidateSwitch) {
   ASSERT_EQ(engine->calls.size(), 8u);
   EXPECT_EQ(engine->calls[7].texts.size(), 3u);  // the marketing prompt is already cached
   EXPECT_EQ(model.prompt_cache.size(), 7u);
+}
+
+// A catalogue meets each title once: the prompt cache keeps the marketing
+// prompt and only the prompts of the most recent titles.
+TEST_F(RankingTest, PromptCacheKeepsTheMarketingPromptAndRecentTitlesOnly) {
+  const std::size_t titles = kPromptCacheRecentTitles + 5;
+  for (std::size_t i = 0; i < titles; ++i)
+    RankCandidateList(model, "标题" + std::to_string(i), {MakeCandidate("一", 0)});
+  EXPECT_EQ(model.prompt_cache.size(), kPromptCacheCapacity);
+  std::size_t marketing_embedded = 0;
+  for (const auto& call : engine->calls)
+    marketing_embedded += std::count(call.texts.begin(), call.texts.end(), std::string(kMarketingPrompt));
+  EXPECT_EQ(marketing_embedded, 1u);
+  const auto key = [this](std::size_t title) {
+    return EmbeddingCacheKey(std::string(kCorePrompt) + "标题" + std::to_string(title),
+                             model.title_max_length);
+  };
+  EXPECT_EQ(model.prompt_cache.count(key(titles - 1)), 1u);
+  EXPECT_EQ(model.prompt_cache.count(key(titles - kPromptCacheRecentTitles)), 1u);
+  EXPECT_EQ(model.prompt_cache.count(key(titles - kPromptCacheRecentTitles - 1)), 0u);
 }
 
 TEST_F(RankingTest, FullyCachedCandidatesSkipTheEngineAndRankAlike) {
