@@ -48,7 +48,9 @@ done
 "$build/host/quirvel-worker" "$demo/model.onnx" "$demo/vocab.txt" <"$requests" >"$work/expected" 2>/dev/null
 TMPDIR="$work/tmp" "$linux/quirvel-worker" "$demo/model.onnx" "$demo/vocab.txt" <"$requests" >"$work/linux" 2>/dev/null
 cmp -s "$work/expected" "$work/linux" || fail "the Linux package's replies differ from the build's"
-[[ -f $work/tmp/qrv_ipc_resources/opencc/s2twp.json ]] || fail "the Linux package's resources were not staged"
+# Staged copies are named after their content: opencc-<fingerprint>.
+staged_file() { compgen -G "$1/$2-*/$3" >/dev/null; }
+staged_file "$work/tmp/qrv_ipc_resources" opencc s2twp.json || fail "the Linux package's resources were not staged"
 
 # The Windows worker stages into its own %TEMP%, inside the Wine prefix.
 wine_start_server
@@ -56,7 +58,7 @@ staged="$WINEPREFIX/drive_c/users/$(id -un)/Temp/qrv_ipc_resources"
 rm -rf "$staged"
 "$wine_launcher" "$windows/quirvel-worker.exe" "$demo/model.onnx" "$demo/vocab.txt" <"$requests" >"$work/windows" 2>/dev/null
 cmp -s "$work/expected" "$work/windows" || fail "the Windows package's replies differ from the Linux build's"
-[[ -f $staged/opencc/s2twp.json && -f $staged/jieba_dict/jieba.dict.utf8 ]] ||
+staged_file "$staged" opencc s2twp.json && staged_file "$staged" jieba_dict jieba.dict.utf8 ||
   fail "the Windows package's resources were not staged into %TEMP%"
 
 ((failed == 0)) && echo "check_packages.sh: both packages answer $(wc -l <"$work/expected") requests as the Linux build does" >&2
