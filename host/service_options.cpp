@@ -26,6 +26,13 @@ std::int32_t ReadInt32(const std::string& value) {
   return static_cast<std::int32_t>(parsed);
 }
 
+// A thread count below 0 would only fail later, inside ONNX Runtime.
+std::int32_t ReadThreadCount(const std::string& value) {
+  const std::int32_t threads = ReadInt32(value);
+  if (threads < 0) throw std::invalid_argument("--threads must be 0 (ONNX Runtime's choice) or more: " + value);
+  return threads;
+}
+
 struct SplitArgument {
   std::string key;
   std::optional<std::string> inline_value;
@@ -41,11 +48,12 @@ SplitArgument Split(const std::string& arg) {
 }
 
 enum class Field {
-  Model, Tokenizer, Profile, RankModeField, OutputModeField, TitleMax, CandidateMax, OpenccDir, OpenccConfig, JiebaDir
+  Model, Tokenizer, Profile, RankModeField, OutputModeField, TitleMax, CandidateMax, Threads, OpenccDir, OpenccConfig,
+  JiebaDir
 };
 
 std::optional<Field> ValueOption(const std::string& key) {
-  static const std::array<std::pair<const char*, Field>, 10> kOptions{{
+  static const std::array<std::pair<const char*, Field>, 11> kOptions{{
       {"--model", Field::Model},
       {"--tokenizer", Field::Tokenizer},
       {"--profile", Field::Profile},
@@ -53,6 +61,7 @@ std::optional<Field> ValueOption(const std::string& key) {
       {"--output-mode", Field::OutputModeField},
       {"--title-max-length", Field::TitleMax},
       {"--candidate-max-length", Field::CandidateMax},
+      {"--threads", Field::Threads},
       {"--opencc-resource-dir", Field::OpenccDir},
       {"--opencc-config", Field::OpenccConfig},
       {"--jieba-dict-dir", Field::JiebaDir},
@@ -74,6 +83,7 @@ void Apply(ServiceOptions& options, Field field, const std::string& value) {
     case Field::OutputModeField: options.output_mode = OutputModeFromName(value); break;
     case Field::TitleMax: options.title_max_length = ReadInt32(value); break;
     case Field::CandidateMax: options.candidate_max_length = ReadInt32(value); break;
+    case Field::Threads: options.intra_op_threads = ReadThreadCount(value); break;
     case Field::OpenccDir: options.opencc_resource_dir = value; break;
     case Field::OpenccConfig: options.opencc_config_path = value; break;
     case Field::JiebaDir: options.jieba_dict_dir = value; break;

@@ -19,6 +19,7 @@ struct ServiceOptions {
   std::int32_t title_max_length = 128;
   std::int32_t candidate_max_length = 64;
   bool candidate_cache = false;
+  std::int32_t intra_op_threads = 0;  // "--threads": 0 = ONNX Runtime's own choice
   std::string opencc_resource_dir;
   std::string opencc_config_path;
   std::string jieba_dict_dir;

@@ -38,6 +38,7 @@ KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options) {
   config.title_max_length = options.title_max_length;
   config.candidate_max_length = options.candidate_max_length;
   config.candidate_cache = options.candidate_cache;
+  config.intra_op_threads = options.intra_op_threads;
   return config;
 }
 

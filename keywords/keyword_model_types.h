@@ -26,6 +26,7 @@ struct KeywordModelConfig {
   std::int32_t title_max_length = 128;
   std::int32_t candidate_max_length = 64;
   bool candidate_cache = false;
+  std::int32_t intra_op_threads = 0;  // handed to the engine; 0 = ONNX Runtime's own choice
 };
 
 struct ExtractionResult {
