@@ -376,20 +376,13 @@ void RunSubBatch(CoreState& s, const TokenIdRows& ids, const SubBatch& members, 
   }
 }
 
-std::vector<std::size_t> Lengths(const TokenIdRows& ids) {
-  std::vector<std::size_t> lengths;
-  lengths.reserve(ids.size());
-  for (const std::vector<std::int64_t>& row : ids) lengths.push_back(row.size());
-  return lengths;
-}
-
 // Texts of like length run together and each run is padded to its own longest
 // text, so the model computes few padding positions; the rows go back into the
 // order of the texts. Any run that gives fewer rows than texts fails the whole
 // call: the caller sees no rows and the message of that run.
 void RunBatch(CoreState& s, const std::vector<std::string>& texts, std::int32_t max_length, Rows& rows) {
   const TokenIdRows ids = EncodeAll(*s.tokenizer, texts, max_length);
-  const std::vector<SubBatch> plan = PlanSubBatches(Lengths(ids), s.limits);
+  const std::vector<SubBatch> plan = PlanSubBatches(TokenCounts(ids), s.limits);
   if (plan.empty()) return;  // every text encodes to no ids
   Rows ordered(ids.size());
   for (const SubBatch& run : plan) {

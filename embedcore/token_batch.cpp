@@ -123,6 +123,13 @@ PaddedBatch BuildPaddedBatch(const TokenIdRows& ids, const SubBatch& members, st
   return batch;
 }
 
+std::vector<std::size_t> TokenCounts(const TokenIdRows& ids) {
+  std::vector<std::size_t> counts;
+  counts.reserve(ids.size());
+  for (const std::vector<std::int64_t>& row : ids) counts.push_back(row.size());
+  return counts;
+}
+
 std::vector<SubBatch> PlanSubBatches(const std::vector<std::size_t>& lengths, const SubBatchLimits& limits) {
   const SubBatch order = OrderByLength(lengths);
   std::vector<std::size_t> sorted;

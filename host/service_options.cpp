@@ -29,7 +29,8 @@ std::int32_t ReadInt32(const std::string& value) {
 // A thread count below 0 would only fail later, inside ONNX Runtime.
 std::int32_t ReadThreadCount(const std::string& value) {
   const std::int32_t threads = ReadInt32(value);
-  if (threads < 0) throw std::invalid_argument("--threads must be 0 (ONNX Runtime's choice) or more: " + value);
+  if (threads < 0)
+    throw std::invalid_argument("--threads must be 0 (ONNX Runtime's choice) or more: " + value);
   return threads;
 }
 

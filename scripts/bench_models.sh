@@ -4,7 +4,12 @@
 # the worker's in-process extraction on them against a bare ONNX Runtime
 # session over the same batches (title, candidates, prompts).
 #
-#   scripts/bench_models.sh [small|large|all|memory]     default: all
+#   scripts/bench_models.sh [small|large|qwen3|all|memory|pool]     default: all (small and large)
+#
+# small, large and qwen3 also show, side by side, each engine call as one run
+# padded to its longest text and as the engine runs it (texts ordered by length,
+# cut into runs that pad little): padded / real tokens and the bare session's
+# time per request for both.
 #
 #   small  hidden 512, 4 layers; 100 titles; worker / bare ratio (profile auto:
 #          first-token rows, as bge-large-zh-v1.5, whose profile wants 1024 wide rows)
@@ -13,6 +18,13 @@
 #          (as the transformers.js model_quantized.onnx files) against float32
 #          (QUIRVEL_XFMR_LARGE_BASELINE=0 leaves out the bare session,
 #          QUIRVEL_XFMR_LARGE_INT8=0 the int8 model)
+#   qwen3  Qwen3-Embedding-0.6B's sizes (hidden 1024, 28 layers, 151669 tokens)
+#          with its tokenizer (needs ../shared/data/tokenizers/qwen3); 10 titles
+#   pool   throughput on this machine, small model, the first 500 titles: one
+#          worker with ONNX Runtime's own thread count against two workers with
+#          --threads 1 fed by GNU parallel (the README's recipe), and two
+#          workers with the default threads; then the peak memory of one worker
+#          on the large model ($QUIRVEL_POOL_COUNT titles, default 500)
 #   memory the built worker's peak resident memory on the small model: the
 #          first 100 titles one by one, against one title made of the first
 #          600 titles joined by blanks (about 26,700 characters, a product
@@ -21,7 +33,7 @@
 # Titles: ../shared/data/titles/tw.txt when present, else a built-in list.
 # Vocabulary: ../shared/data/tokenizers/bert-base-chinese/vocab.txt when present
 # (21128 entries, as the models), else a generated one of the same size.
-# Counts: $QUIRVEL_XFMR_SMALL_COUNT, $QUIRVEL_XFMR_LARGE_COUNT. Build folder:
+# Counts: $QUIRVEL_XFMR_SMALL_COUNT, $QUIRVEL_XFMR_LARGE_COUNT, $QUIRVEL_XFMR_QWEN3_COUNT. Build folder:
 # $QUIRVEL_BENCH_BUILD (default build-release); jobs: $QUIRVEL_JOBS (default 2).
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -29,7 +41,10 @@ build=${QUIRVEL_BENCH_BUILD:-$repo/build-release}
 jobs=${QUIRVEL_JOBS:-2}
 models=$repo/build-bench-models
 which=${1:-all}
-case $which in small | large | all | memory) ;; *) echo "usage: $0 [small|large|all|memory]" >&2; exit 2 ;; esac
+case $which in
+  small | large | qwen3 | all | memory | pool) ;;
+  *) echo "usage: $0 [small|large|qwen3|all|memory|pool]" >&2; exit 2 ;;
+esac
 
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$jobs" --target quirvel-modelgen quirvel-bench-xfmr quirvel-worker
@@ -62,10 +77,11 @@ extract_requests() {
     awk '{ printf "{\"id\":\"%d\",\"type\":\"extract\",\"title\":\"%s\",\"max_len\":24}\n", NR, $0 }'
 }
 
-# Peak resident set of one worker process answering the requests on standard input.
+# Peak resident set of one worker process answering the requests on standard
+# input, on the small model or the preset named.
 peak_kib() {
   local out=$models/memory-run.txt
-  /usr/bin/time -f '%M %e' -o "$out.time" "$build/host/quirvel-worker" --model "$models/small/model.onnx" \
+  /usr/bin/time -f '%M %e' -o "$out.time" "$build/host/quirvel-worker" --model "$models/${1:-small}/model.onnx" \
     --tokenizer "$vocab" >"$out" 2>"$out.err"
   if grep -q '"ok":false' "$out"; then echo "a request failed: $(grep -m1 '"ok":false' "$out")" >&2; fi
   echo "$(cat "$out.time") $(wc -l <"$out")"
@@ -81,6 +97,54 @@ if [[ $which == memory ]]; then
   echo "ordinary titles: $ordinary_n replies, peak $((ordinary / 1024)) MiB, ${ordinary_s} s"
   echo "one title of ${#long_title} characters: $long_n reply, peak $((long / 1024)) MiB, ${long_s} s"
   echo "long-title peak above the ordinary peak: $(((long - ordinary) / 1024)) MiB"
+  exit 0
+fi
+
+# Wall seconds for the requests on standard input through the command given.
+seconds_for() {
+  local start end
+  start=$(date +%s.%N)
+  "$@" >"$models/pool-run.txt" 2>"$models/pool-run.err"
+  end=$(date +%s.%N)
+  if [[ $(grep -c '"ok":true' "$models/pool-run.txt") -ne $pool_count ]]; then
+    echo "not every request was answered: $(wc -l <"$models/pool-run.txt") replies" >&2
+  fi
+  awk -v start="$start" -v end="$end" 'BEGIN { printf "%.1f\n", end - start }'
+}
+
+worker_on() {
+  "$build/host/quirvel-worker" --model "$models/$1/model.onnx" --tokenizer "$vocab" "${@:2}"
+}
+pooled() {
+  parallel --will-cite --pipe --round-robin -j "$1" --block 4k \
+    "$build/host/quirvel-worker" --model "$models/small/model.onnx" --tokenizer "$vocab" "${@:2}"
+}
+
+if [[ $which == pool ]]; then
+  [[ -f $titles_file ]] || { echo "pool needs $titles_file" >&2; exit 2; }
+  command -v parallel >/dev/null || { echo "pool needs GNU parallel (scripts/bootstrap.sh)" >&2; exit 2; }
+  ensure_model small
+  ensure_model large
+  pool_count=${QUIRVEL_POOL_COUNT:-500}
+  requests=$models/pool-requests.jsonl
+  head -"$pool_count" "$titles_file" | extract_requests >"$requests"
+  echo "== pool on $(nproc) cores: small model, $pool_count titles, seconds for all =="
+  echo "one worker, default threads:       $(seconds_for worker_on small <"$requests")"
+  echo "two workers, --threads 1:          $(seconds_for pooled 2 --threads 1 <"$requests")"
+  echo "two workers, default threads:      $(seconds_for pooled 2 <"$requests")"
+  echo "one worker, --threads 1:           $(seconds_for worker_on small --threads 1 <"$requests")"
+  read -r large_kib large_s large_n < <(head -20 "$titles_file" | extract_requests | peak_kib large)
+  echo "one worker on the large model, $large_n titles: peak $((large_kib / 1024)) MiB (${large_s} s)"
+  exit 0
+fi
+
+if [[ $which == qwen3 ]]; then
+  qwen3_tokenizer=$repo/../shared/data/tokenizers/qwen3/tokenizer.json
+  [[ -f $qwen3_tokenizer ]] || { echo "qwen3 needs $qwen3_tokenizer" >&2; exit 2; }
+  vocab=$qwen3_tokenizer ensure_model qwen3
+  echo "== qwen3 (Qwen3-Embedding-0.6B sizes: hidden 1024, 28 layers) =="
+  "$bench" --model "$models/qwen3/model.onnx" --vocab "$qwen3_tokenizer" --profile 6 \
+    --count "${QUIRVEL_XFMR_QWEN3_COUNT:-10}"
   exit 0
 fi
 

@@ -149,7 +149,8 @@ class BertSubBatchTest : public ::testing::TestWithParam<SubBatchCase> {};
 // float rounding. Lengths are mixed and repeated, so the order changes.
 TEST_P(BertSubBatchTest, GivesTheRowsOfOneRunInInputOrder) {
   const SubBatchCase& c = GetParam();
-  const std::vector<std::string> texts = {"一丁七", "万丈三上下一丁七万丈", "丁", "ab 12", "三上下", "七", "万丈"};
+  const std::vector<std::string> texts = {"一丁七", "万丈三上下一丁七万丈", "丁", "ab 12", "三上下", "七",
+                                          "万丈"};
   quirvel::OnnxEmbeddingCore whole;
   whole.initialize(kModel, kVocab, FirstTokenOptions(1 << 20, 1 << 20));
   quirvel::OnnxEmbeddingCore split;
