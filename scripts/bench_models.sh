@@ -20,11 +20,13 @@
 #          QUIRVEL_XFMR_LARGE_INT8=0 the int8 model)
 #   qwen3  Qwen3-Embedding-0.6B's sizes (hidden 1024, 28 layers, 151669 tokens)
 #          with its tokenizer (needs ../shared/data/tokenizers/qwen3); 10 titles
-#   pool   throughput on this machine, small model, the first 500 titles: one
-#          worker with ONNX Runtime's own thread count against two workers with
-#          --threads 1 fed by GNU parallel (the README's recipe), and two
-#          workers with the default threads; then the peak memory of one worker
-#          on the large model ($QUIRVEL_POOL_COUNT titles, default 500)
+#   pool   throughput on this machine, small model, the first 500 titles
+#          ($QUIRVEL_POOL_COUNT) in 5 rounds of 100: in each round one worker
+#          with ONNX Runtime's own thread count, two workers with --threads 1 fed
+#          by GNU parallel (the README's recipe), two workers with the default
+#          threads and one worker with --threads 1 take turns on the same titles,
+#          so a change in the machine's load falls on all alike; then the peak
+#          memory of one worker on the large model over 20 titles
 #   memory the built worker's peak resident memory on the small model: the
 #          first 100 titles one by one, against one title made of the first
 #          600 titles joined by blanks (about 26,700 characters, a product
@@ -100,13 +102,14 @@ if [[ $which == memory ]]; then
   exit 0
 fi
 
-# Wall seconds for the requests on standard input through the command given.
+# Wall seconds for the requests of the file given through the command after it.
 seconds_for() {
-  local start end
+  local requests=$1 start end
+  shift
   start=$(date +%s.%N)
-  "$@" >"$models/pool-run.txt" 2>"$models/pool-run.err"
+  "$@" <"$requests" >"$models/pool-run.txt" 2>"$models/pool-run.err"
   end=$(date +%s.%N)
-  if [[ $(grep -c '"ok":true' "$models/pool-run.txt") -ne $pool_count ]]; then
+  if [[ $(grep -c '"ok":true' "$models/pool-run.txt") -ne $(wc -l <"$requests") ]]; then
     echo "not every request was answered: $(wc -l <"$models/pool-run.txt") replies" >&2
   fi
   awk -v start="$start" -v end="$end" 'BEGIN { printf "%.1f\n", end - start }'
@@ -126,13 +129,22 @@ if [[ $which == pool ]]; then
   ensure_model small
   ensure_model large
   pool_count=${QUIRVEL_POOL_COUNT:-500}
+  rounds=5
   requests=$models/pool-requests.jsonl
-  head -"$pool_count" "$titles_file" | extract_requests >"$requests"
-  echo "== pool on $(nproc) cores: small model, $pool_count titles, seconds for all =="
-  echo "one worker, default threads:       $(seconds_for worker_on small <"$requests")"
-  echo "two workers, --threads 1:          $(seconds_for pooled 2 --threads 1 <"$requests")"
-  echo "two workers, default threads:      $(seconds_for pooled 2 <"$requests")"
-  echo "one worker, --threads 1:           $(seconds_for worker_on small --threads 1 <"$requests")"
+  configs=("one worker, default threads" "two workers, --threads 1" "two workers, default threads"
+    "one worker, --threads 1")
+  commands=("worker_on small" "pooled 2 --threads 1" "pooled 2" "worker_on small --threads 1")
+  totals=(0 0 0 0)
+  echo "== pool on $(nproc) cores: small model, $pool_count titles in $rounds rounds, seconds =="
+  for ((round = 0; round < rounds; round++)); do
+    head -"$pool_count" "$titles_file" | awk -v r=$round -v n=$rounds 'NR % n == r' | extract_requests >"$requests"
+    for i in "${!commands[@]}"; do
+      # shellcheck disable=SC2086 # each command is a function and its arguments
+      seconds=$(seconds_for "$requests" ${commands[$i]})
+      totals[i]=$(awk -v a="${totals[i]}" -v b="$seconds" 'BEGIN { print a + b }')
+    done
+  done
+  for i in "${!configs[@]}"; do printf '%-32s %8.1f\n' "${configs[$i]}:" "${totals[$i]}"; done
   read -r large_kib large_s large_n < <(head -20 "$titles_file" | extract_requests | peak_kib large)
   echo "one worker on the large model, $large_n titles: peak $((large_kib / 1024)) MiB (${large_s} s)"
   exit 0
