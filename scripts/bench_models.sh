@@ -11,7 +11,8 @@
 # cut into runs that pad little): padded / real tokens and the bare session's
 # time per request for both.
 #
-#   small  hidden 512, 4 layers; 100 titles; worker / bare ratio (profile auto:
+#   small  hidden 512, 4 layers; 100 titles; worker / bare ratio, and the keyword texts
+#          against a worker whose calls run as one padded run each (profile auto:
 #          first-token rows, as bge-large-zh-v1.5, whose profile wants 1024 wide rows)
 #   large  the bge-large-zh-v1.5 shape (1.3 GB of weights); 20 titles; worker / bare
 #          ratio, and the worker on the same encoder dynamically quantised to int8
@@ -163,7 +164,7 @@ fi
 if [[ $which != large ]]; then
   ensure_model small
   echo "== small (hidden 512, 4 layers) =="
-  "$bench" --model "$models/small/model.onnx" --vocab "$vocab" --profile 0 \
+  "$bench" --model "$models/small/model.onnx" --vocab "$vocab" --profile 0 --keyword-check \
     --count "${QUIRVEL_XFMR_SMALL_COUNT:-100}"
 fi
 if [[ $which != small ]]; then
