@@ -44,7 +44,7 @@ struct CoreState {
   // Set when the first 3D output was taken as mean-of-tokens only because the
   // caller left the mode open: a named pooled output met later still wins.
   bool mode_from_first_3d = false;
-  std::int64_t token_budget = kDefaultTokenBudget;
+  SubBatchLimits limits;
   // Read without the lock by is_ready() and dimension() while embed() rewrites it.
   std::atomic<std::int32_t> dimension{0};
   std::string message;
@@ -106,16 +106,27 @@ void CopyOptions(CoreState& s, const CoreOptions& options) {
   s.normalize = options.normalize;
   s.intra_op_threads = options.intra_op_threads;
   s.inter_op_threads = options.inter_op_threads;
-  s.token_budget = options.token_budget;
+  s.limits = SubBatchLimits{options.token_budget, options.run_cost_tokens};
   if (s.mode == OutputMode::Auto) s.mode = DefaultOutputMode(s.profile);
   if (s.expected_dimension < 1) s.expected_dimension = DefaultExpectedDimension(s.profile);
+}
+
+// One thread per worker is the setting for several workers sharing the cores:
+// a pool thread that spins while it waits for work takes a core from the
+// neighbouring worker, so with one thread nothing spins.
+void ConfigureThreads(const CoreState& s, OrtSessionOptions* options) {
+  const ort::Functions& api = ort::Api();
+  ort::Check(api.SetIntraOpNumThreads(options, s.intra_op_threads));
+  ort::Check(api.SetInterOpNumThreads(options, s.inter_op_threads));
+  if (s.intra_op_threads != 1) return;
+  ort::Check(api.AddSessionConfigEntry(options, "session.intra_op.allow_spinning", "0"));
+  ort::Check(api.AddSessionConfigEntry(options, "session.inter_op.allow_spinning", "0"));
 }
 
 void ConfigureSessionOptions(CoreState& s) {
   const ort::Functions& api = ort::Api();
   OrtSessionOptions* options = s.session_options.get();
-  ort::Check(api.SetIntraOpNumThreads(options, s.intra_op_threads));
-  ort::Check(api.SetInterOpNumThreads(options, s.inter_op_threads));
+  ConfigureThreads(s, options);
   ort::Check(api.SetSessionExecutionMode(options, ort::ORT_SEQUENTIAL));
   ort::Check(api.SetSessionGraphOptimizationLevel(options, ort::ORT_ENABLE_ALL));
 }
@@ -348,10 +359,9 @@ const float* OutputFloats(OrtValue* output, const ort::TensorShape& shape, std::
   return widened.data();
 }
 
-// One model run over the consecutive texts [first, last); appends their rows.
-void RunSubBatch(CoreState& s, TokenIdRows::const_iterator first, TokenIdRows::const_iterator last,
-                 Rows& rows) {
-  PaddedBatch batch = BuildPaddedBatch(first, last, s.tokenizer->padding_id());
+// One model run over the texts `members`; appends their rows in that order.
+void RunSubBatch(CoreState& s, const TokenIdRows& ids, const SubBatch& members, Rows& rows) {
+  PaddedBatch batch = BuildPaddedBatch(ids, members, s.tokenizer->padding_id());
   const ort::MemoryInfo memory = ort::CreateCpuMemoryInfo();
   const ModelInputs inputs = WrapInputs(s, batch, memory.get());
   const ort::Value output = RunModel(s, inputs);
@@ -366,38 +376,22 @@ void RunSubBatch(CoreState& s, TokenIdRows::const_iterator first, TokenIdRows::c
   }
 }
 
-// Where the sub-batch starting at `begin` ends: texts are added while their
-// count times the longest of them stays within the budget.
-std::size_t SubBatchEnd(const TokenIdRows& ids, std::size_t begin, std::int64_t budget) {
-  std::size_t longest = 0;
-  std::size_t end = begin;
-  while (end < ids.size()) {
-    const std::size_t widest = std::max(longest, ids[end].size());
-    const auto tokens = static_cast<std::int64_t>((end - begin + 1) * widest);
-    if (end > begin && tokens > budget) break;
-    longest = widest;
-    ++end;
-  }
-  return end;
-}
-
-bool AllEmpty(const TokenIdRows& ids) {
-  return std::all_of(ids.begin(), ids.end(),
-                     [](const std::vector<std::int64_t>& row) { return row.empty(); });
-}
-
-// Stops at the first sub-batch that gives fewer rows than texts, so the caller
-// sees a short result and the message of that run.
+// Texts of like length run together and each run is padded to its own longest
+// text, so the model computes few padding positions; the rows go back into the
+// order of the texts. Any run that gives fewer rows than texts fails the whole
+// call: the caller sees no rows and the message of that run.
 void RunBatch(CoreState& s, const std::vector<std::string>& texts, std::int32_t max_length, Rows& rows) {
   const TokenIdRows ids = EncodeAll(*s.tokenizer, texts, max_length);
-  if (AllEmpty(ids)) return;
-  for (std::size_t begin = 0; begin < ids.size();) {
-    const std::size_t end = SubBatchEnd(ids, begin, s.token_budget);
-    RunSubBatch(s, ids.begin() + static_cast<std::ptrdiff_t>(begin),
-                ids.begin() + static_cast<std::ptrdiff_t>(end), rows);
-    if (rows.size() != end) return;
-    begin = end;
+  const std::vector<SubBatch> plan = PlanSubBatches(TokenCounts(ids), s.limits);
+  if (plan.empty()) return;  // every text encodes to no ids
+  Rows ordered(ids.size());
+  for (const SubBatch& run : plan) {
+    Rows run_rows;
+    RunSubBatch(s, ids, run, run_rows);
+    if (run_rows.size() != run.size()) return;
+    for (std::size_t i = 0; i < run.size(); ++i) ordered[run[i]] = std::move(run_rows[i]);
   }
+  rows = std::move(ordered);
 }
 
 constexpr const char* kProbeText = "测试 test";

@@ -1,6 +1,6 @@
 // Runs a sentence-embedding model with ONNX Runtime: loads the tokenizer and the
 // model, picks the output that fits the profile, and turns a batch of texts into
-// one (optionally L2-normalised) row per text with a single model run.
+// one (optionally L2-normalised) row per text, running texts of like length together.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +13,6 @@
 
 namespace quirvel {
 
-// Far above an ordinary title's candidates (a few thousand tokens), far below
-// what exhausts memory on a bge-large-sized model.
-inline constexpr std::int64_t kDefaultTokenBudget = 8192;
-
 struct CoreOptions {
   std::uint32_t profile = kProfileAuto;
   OutputMode output_mode = OutputMode::Auto;  // Auto = the profile's default
@@ -25,9 +21,12 @@ struct CoreOptions {
   std::int32_t intra_op_threads = 0;
   std::int32_t inter_op_threads = 0;
   // Texts x padded length per model run: a call with more goes through the
-  // model in consecutive sub-batches, so memory stays flat however many
-  // candidates a title has. A text longer than the budget runs alone.
+  // model in several sub-batches, so memory stays flat however many candidates
+  // a title has. A text longer than the budget runs alone.
   std::int64_t token_budget = kDefaultTokenBudget;
+  // What one more run costs in padded tokens, against which the texts of a
+  // call, ordered by length, are cut into runs that pad little (PlanSubBatches).
+  std::int64_t run_cost_tokens = kDefaultRunCostTokens;
 };
 
 namespace detail {

@@ -54,6 +54,7 @@ Functions LoadFunctions(const OrtApi* t) {
   Bind(f.ReleaseTypeInfo, t, 98);
   Bind(f.ReleaseTensorTypeAndShapeInfo, t, 99);
   Bind(f.ReleaseSessionOptions, t, 100);
+  Bind(f.AddSessionConfigEntry, t, 130);
   Bind(f.SetLanguageProjection, t, 145);
   return f;
 }

@@ -119,6 +119,7 @@ struct Functions {
   void(QUIRVEL_ORT_CALL* ReleaseTensorTypeAndShapeInfo)(OrtTensorTypeAndShapeInfo*);
   void(QUIRVEL_ORT_CALL* ReleaseSessionOptions)(OrtSessionOptions*);
   OrtStatus*(QUIRVEL_ORT_CALL* SetLanguageProjection)(const OrtEnv*, OrtLanguageProjection);
+  OrtStatus*(QUIRVEL_ORT_CALL* AddSessionConfigEntry)(OrtSessionOptions*, const char* key, const char* value);
 };
 
 // The table of API version 14, fetched once; throws when the library refuses it.

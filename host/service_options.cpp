@@ -38,6 +38,14 @@ std::uint64_t ReadCount(const std::string& key, const std::string& value) {
   }
 }
 
+// A thread count below 0 would only fail later, inside ONNX Runtime.
+std::int32_t ReadThreadCount(const std::string& value) {
+  const std::int32_t threads = ReadInt32(value);
+  if (threads < 0)
+    throw std::invalid_argument("--threads must be 0 (ONNX Runtime's choice) or more: " + value);
+  return threads;
+}
+
 struct SplitArgument {
   std::string key;
   std::optional<std::string> inline_value;
@@ -53,12 +61,12 @@ SplitArgument Split(const std::string& arg) {
 }
 
 enum class Field {
-  Model, Tokenizer, Profile, RankModeField, OutputModeField, TitleMax, CandidateMax, OpenccDir, OpenccConfig, JiebaDir,
-  CandidateCacheCapacity
+  Model, Tokenizer, Profile, RankModeField, OutputModeField, TitleMax, CandidateMax, Threads, OpenccDir, OpenccConfig,
+  JiebaDir, CandidateCacheCapacity
 };
 
 std::optional<Field> ValueOption(const std::string& key) {
-  static const std::array<std::pair<const char*, Field>, 11> kOptions{{
+  static const std::array<std::pair<const char*, Field>, 12> kOptions{{
       {"--model", Field::Model},
       {"--tokenizer", Field::Tokenizer},
       {"--profile", Field::Profile},
@@ -66,6 +74,7 @@ std::optional<Field> ValueOption(const std::string& key) {
       {"--output-mode", Field::OutputModeField},
       {"--title-max-length", Field::TitleMax},
       {"--candidate-max-length", Field::CandidateMax},
+      {"--threads", Field::Threads},
       {"--opencc-resource-dir", Field::OpenccDir},
       {"--opencc-config", Field::OpenccConfig},
       {"--jieba-dict-dir", Field::JiebaDir},
@@ -88,6 +97,7 @@ void Apply(ServiceOptions& options, Field field, const std::string& value) {
     case Field::OutputModeField: options.output_mode = OutputModeFromName(value); break;
     case Field::TitleMax: options.title_max_length = ReadInt32(value); break;
     case Field::CandidateMax: options.candidate_max_length = ReadInt32(value); break;
+    case Field::Threads: options.intra_op_threads = ReadThreadCount(value); break;
     case Field::OpenccDir: options.opencc_resource_dir = value; break;
     case Field::OpenccConfig: options.opencc_config_path = value; break;
     case Field::JiebaDir: options.jieba_dict_dir = value; break;

@@ -21,6 +21,7 @@ struct ServiceOptions {
   bool candidate_cache = false;
   // Bounds the candidate cache (least recently used out first); 0: unbounded.
   std::uint64_t candidate_cache_capacity = 0;
+  std::int32_t intra_op_threads = 0;  // "--threads": 0 = ONNX Runtime's own choice
   std::string opencc_resource_dir;
   std::string opencc_config_path;
   std::string jieba_dict_dir;

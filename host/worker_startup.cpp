@@ -39,6 +39,7 @@ KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options) {
   config.candidate_max_length = options.candidate_max_length;
   config.candidate_cache = options.candidate_cache;
   config.candidate_cache_capacity = options.candidate_cache_capacity;
+  config.intra_op_threads = options.intra_op_threads;
   return config;
 }
 

@@ -11,7 +11,7 @@ namespace quirvel {
 namespace {
 
 // The engine is built with its own defaults for everything the command line
-// does not choose (profile and output mode), and with unit-length vectors.
+// does not choose (profile, output mode and thread count), and with unit-length vectors.
 EmbeddingClientConfig ClientConfigFor(const KeywordModelConfig& config) {
   EmbeddingClientConfig client;
   client.backend = 0;
@@ -19,7 +19,7 @@ EmbeddingClientConfig ClientConfigFor(const KeywordModelConfig& config) {
   client.output_mode = config.output_mode;
   client.default_max_length = 0;
   client.expected_dimension = 0;
-  client.intra_op_threads = 0;
+  client.intra_op_threads = config.intra_op_threads;
   client.inter_op_threads = 0;
   client.profile = config.profile;
   client.model_path = config.model_path;

@@ -28,6 +28,7 @@ struct KeywordModelConfig {
   std::int32_t candidate_max_length = 64;
   bool candidate_cache = false;
   std::uint64_t candidate_cache_capacity = 0;  // 0: unbounded
+  std::int32_t intra_op_threads = 0;  // handed to the engine; 0 = ONNX Runtime's own choice
 };
 
 struct ExtractionResult {

@@ -27,6 +27,7 @@ debian_packages=(
   clang libclang-rt-14-dev clang-tidy python3
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth
+  parallel
 )
 
 ort_pkg="onnxruntime-node@1.30.0"

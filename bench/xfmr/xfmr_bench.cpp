@@ -5,15 +5,26 @@
 // client wrapper records every batch it sends to the engine (the title alone,
 // the title's candidates, the prompts its cache misses). The recorded batches
 // are then tokenized and padded outside the clock and run through a bare
-// session with the engine's session settings. The ratio of the two times is
-// what the worker adds around the model: normalisation, segmentation,
-// candidates, tokenization, pooling, scoring and joining.
+// session with the engine's session settings, twice side by side: each call
+// as one run padded to its longest text, and as the engine cuts it (texts
+// ordered by length, runs chosen by PlanSubBatches). The ratio of the worker's
+// time to the bare runs is what the worker adds around the model:
+// normalisation, segmentation, candidates, tokenization, pooling, scoring and
+// joining; the two bare times and their padded tokens show what the
+// length-ordered runs save.
 //
 // With --compare, a second worker on another model (an int8 form of the same
 // encoder) extracts each title right after the first, so the two times per
 // request share the machine's load.
+//
+// With --keyword-check, a second keyword model on the same model runs every
+// engine call as one padded run, and the keyword texts of the two are
+// compared: where they differ, the report tells whether two candidates' scores
+// lay within float rounding of each other (a near tie that the rounding of a
+// different padding may flip).
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -26,6 +37,7 @@
 
 #include "bench/driver/latency_stats.h"
 #include "bench/driver/titles.h"
+#include "embedcore/onnx_embedding_core.h"
 #include "embedcore/ort_api.h"
 #include "embedcore/token_batch.h"
 #include "keywords/keyword_model.h"
@@ -38,7 +50,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kUsage =
     "usage: quirvel-bench-xfmr --model <model.onnx> --vocab <vocab.txt> [--profile N] [--titles <file>]\n"
-    "                          [--count N] [--max-len N] [--no-baseline] [--compare <other.onnx>]\n";
+    "                          [--count N] [--max-len N] [--no-baseline] [--compare <other.onnx>]\n"
+    "                          [--threads N] [--keyword-check]\n";
 
 struct Options {
   std::string model;
@@ -48,7 +61,9 @@ struct Options {
   std::size_t count = 50;
   std::size_t max_len = 24;  // the worker's default "max_len"
   bool baseline = true;
-  std::string compare;  // a second model the worker runs on the same titles
+  std::string compare;       // a second model the worker runs on the same titles
+  std::int32_t threads = 0;  // intra-op threads of the worker and the bare session, 0 = ONNX Runtime's
+  bool keyword_check = false;
 };
 
 double MillisecondsSince(Clock::time_point start) {
@@ -115,6 +130,10 @@ Options ParseOptions(int argc, char** argv) {
       o.max_len = std::stoul(NextValue(argc, argv, i));
     else if (arg == "--no-baseline")
       o.baseline = false;
+    else if (arg == "--threads")
+      o.threads = std::stoi(NextValue(argc, argv, i));
+    else if (arg == "--keyword-check")
+      o.keyword_check = true;
     else
       throw std::runtime_error("unknown option: " + arg);
   }
@@ -147,6 +166,7 @@ WorkerSide CreateWorkerSide(const Options& o, const std::string& model_path) {
   config.model_path = model_path;
   config.tokenizer_path = o.vocab;
   config.profile = o.profile;
+  config.intra_op_threads = o.threads;
   WorkerSide side{quirvel::CreateKeywordModel(config), nullptr};
   if (!quirvel::IsModelReady(side.model.get())) {
     throw std::runtime_error("the worker's model is not ready: " + quirvel::ModelLastError(side.model.get()));
@@ -157,15 +177,97 @@ WorkerSide CreateWorkerSide(const Options& o, const std::string& model_path) {
   return side;
 }
 
+// The engine's core behind the keyword model's client interface, with limits of
+// its own: a run cost beyond any padding makes every call one padded run.
+class CoreClient : public quirvel::EmbeddingClient {
+ public:
+  CoreClient(const Options& o, const quirvel::CoreOptions& options) {
+    core_.initialize(o.model, o.vocab, options);
+  }
+  bool IsReady() const override { return core_.is_ready(); }
+  std::int32_t Dimension() const override { return core_.dimension(); }
+  std::string LastError() const override { return core_.last_error(); }
+  std::vector<quirvel::Embedding> EmbedTexts(const std::vector<std::string>& texts,
+                                             std::int32_t max_length) override {
+    std::vector<quirvel::Embedding> rows = core_.embed(texts, max_length);
+    if (rows.size() != texts.size()) rows.clear();
+    return rows;
+  }
+
+ private:
+  quirvel::OnnxEmbeddingCore core_;
+};
+
+quirvel::KeywordModelPtr CreateOneRunModel(const Options& o) {
+  quirvel::KeywordModelConfig config;
+  config.model_path = o.model;
+  config.tokenizer_path = o.vocab;
+  config.profile = o.profile;
+  quirvel::KeywordModelPtr model = quirvel::CreateKeywordModel(config);
+  quirvel::CoreOptions options;
+  options.profile = o.profile;
+  options.intra_op_threads = o.threads;
+  options.run_cost_tokens = std::int64_t{1} << 40;
+  model->client = std::make_unique<CoreClient>(o, options);
+  if (!model->client->IsReady()) throw std::runtime_error("one-run model: " + model->client->LastError());
+  return model;
+}
+
+// Scores closer than this are a tie that float rounding may order either way.
+constexpr float kRoundingTie = 1e-5f;
+
+// Where two rankings of one title first part, whether their two candidates
+// scored within rounding of each other; the largest difference in score any
+// candidate has between the two.
+struct KeywordCheck {
+  std::size_t titles = 0;
+  std::size_t differing = 0;
+  std::size_t differing_at_a_tie = 0;
+  float largest_score_difference = 0.0f;
+};
+
+float ScoreOf(const std::vector<quirvel::RankedCandidate>& ranked, const std::string& text) {
+  for (const quirvel::RankedCandidate& candidate : ranked) {
+    if (candidate.text == text) return candidate.score;
+  }
+  return 0.0f;
+}
+
+bool PartAtATie(const quirvel::ExtractionResult& ordered, const quirvel::ExtractionResult& one_run) {
+  const std::size_t count = std::min(ordered.ranked.size(), one_run.ranked.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string& a = ordered.ranked[i].text;
+    const std::string& b = one_run.ranked[i].text;
+    if (a == b) continue;
+    return std::abs(ScoreOf(ordered.ranked, a) - ScoreOf(ordered.ranked, b)) < kRoundingTie;
+  }
+  return false;
+}
+
+void CompareKeywords(const quirvel::ExtractionResult& ordered, const quirvel::ExtractionResult& one_run,
+                     KeywordCheck& check) {
+  ++check.titles;
+  for (const quirvel::RankedCandidate& candidate : ordered.ranked) {
+    const float difference = std::abs(candidate.score - ScoreOf(one_run.ranked, candidate.text));
+    check.largest_score_difference = std::max(check.largest_score_difference, difference);
+  }
+  if (ordered.keyword_text == one_run.keyword_text) return;
+  ++check.differing;
+  if (PartAtATie(ordered, one_run)) ++check.differing_at_a_tie;
+}
+
 // A bare session with the engine's own settings, fed pre-padded batches.
 class BareSession {
  public:
-  explicit BareSession(const std::string& model_path)
+  BareSession(const std::string& model_path, std::int32_t threads)
       : env_(ort::CreateEnv(ort::ORT_LOGGING_LEVEL_ERROR, "xfmr-bench")),
         options_(ort::CreateSessionOptions()) {
     const ort::Functions& api = ort::Api();
-    ort::Check(api.SetIntraOpNumThreads(options_.get(), 0));
+    ort::Check(api.SetIntraOpNumThreads(options_.get(), threads));
     ort::Check(api.SetInterOpNumThreads(options_.get(), 0));
+    if (threads == 1) {
+      ort::Check(api.AddSessionConfigEntry(options_.get(), "session.intra_op.allow_spinning", "0"));
+    }
     ort::Check(api.SetSessionExecutionMode(options_.get(), ort::ORT_SEQUENTIAL));
     ort::Check(api.SetSessionGraphOptimizationLevel(options_.get(), ort::ORT_ENABLE_ALL));
     session_ = ort::CreateSession(env_.get(), model_path, options_.get());
@@ -215,13 +317,57 @@ class BareSession {
   std::string output_name_;
 };
 
-std::vector<quirvel::PaddedBatch> PadBatches(const quirvel::Tokenizer& tokenizer,
-                                             const std::vector<RecordedBatch>& recorded) {
-  std::vector<quirvel::PaddedBatch> padded;
+// The model runs of one request, and the real (unpadded) tokens they hold.
+struct PaddedRuns {
+  std::vector<quirvel::PaddedBatch> runs;
+  std::size_t real_tokens = 0;
+};
+
+quirvel::TokenIdRows Encode(const quirvel::Tokenizer& tokenizer, const RecordedBatch& batch) {
+  quirvel::TokenIdRows ids;
+  for (const std::string& text : batch.texts) ids.push_back(tokenizer.encode(text, batch.max_length));
+  return ids;
+}
+
+// Runs and padded tokens of one request's calls at several run costs: the
+// policy's trade between padding and the number of runs.
+constexpr std::int64_t kSweptRunCosts[] = {0, 4, 8, 12, 16, 24, 32, 64};
+constexpr std::size_t kSweepSize = sizeof(kSweptRunCosts) / sizeof(kSweptRunCosts[0]);
+
+struct SweepPoint {
+  std::size_t runs = 0;
+  std::size_t padded_tokens = 0;
+};
+
+void Sweep(const quirvel::Tokenizer& tokenizer, const std::vector<RecordedBatch>& recorded,
+           std::vector<SweepPoint>& points) {
+  points.resize(kSweepSize);
   for (const RecordedBatch& batch : recorded) {
-    std::vector<std::vector<std::int64_t>> ids;
-    for (const std::string& text : batch.texts) ids.push_back(tokenizer.encode(text, batch.max_length));
-    padded.push_back(quirvel::BuildPaddedBatch(ids, tokenizer.padding_id()));
+    const std::vector<std::size_t> lengths = quirvel::TokenCounts(Encode(tokenizer, batch));
+    for (std::size_t i = 0; i < kSweepSize; ++i) {
+      const quirvel::SubBatchLimits limits{quirvel::kDefaultTokenBudget, kSweptRunCosts[i]};
+      const std::vector<quirvel::SubBatch> plan = quirvel::PlanSubBatches(lengths, limits);
+      points[i].runs += plan.size();
+      points[i].padded_tokens += quirvel::PaddedTokens(lengths, plan);
+    }
+  }
+}
+
+// Each recorded call as one padded run (ordered = false) or cut as the engine
+// cuts it (ordered = true).
+PaddedRuns PadBatches(const quirvel::Tokenizer& tokenizer, const std::vector<RecordedBatch>& recorded,
+                      bool ordered) {
+  PaddedRuns padded;
+  for (const RecordedBatch& batch : recorded) {
+    const quirvel::TokenIdRows ids = Encode(tokenizer, batch);
+    for (const std::vector<std::int64_t>& row : ids) padded.real_tokens += row.size();
+    if (!ordered) {
+      padded.runs.push_back(quirvel::BuildPaddedBatch(ids, tokenizer.padding_id()));
+      continue;
+    }
+    for (const quirvel::SubBatch& run :
+         quirvel::PlanSubBatches(quirvel::TokenCounts(ids), quirvel::SubBatchLimits{}))
+      padded.runs.push_back(quirvel::BuildPaddedBatch(ids, run, tokenizer.padding_id()));
   }
   return padded;
 }
@@ -237,26 +383,42 @@ double TimeBare(const BareSession& session, std::vector<quirvel::PaddedBatch>& b
 // What one request cost and what it sent to the model.
 struct Sample {
   double worker_ms = 0;
-  double engine_ms = 0;  // inside the engine's embed calls: tokenize, pad, run, pool
-  double bare_ms = 0;
-  double compare_ms = 0;  // the worker on the --compare model
+  double engine_ms = 0;        // inside the engine's embed calls: tokenize, pad, run, pool
+  double bare_ms = 0;          // one padded run per engine call
+  double bare_ordered_ms = 0;  // the engine's length-ordered runs
+  double compare_ms = 0;       // the worker on the --compare model
   std::size_t batches = 0;
   std::size_t texts = 0;
-  std::size_t padded_tokens = 0;
+  std::size_t real_tokens = 0;
+  std::size_t padded_tokens = 0;          // one padded run per engine call
+  std::size_t ordered_padded_tokens = 0;  // the engine's length-ordered runs
+  std::size_t ordered_runs = 0;
 };
 
 struct Run {
   std::vector<Sample> samples;
   bool baseline = false;
   bool compare = false;
+  bool keyword_check = false;
+  KeywordCheck keywords;
+  std::vector<SweepPoint> sweep;  // summed over the requests
 };
 
-void CountBatches(const std::vector<quirvel::PaddedBatch>& batches, Sample& sample) {
-  sample.batches = batches.size();
-  for (const quirvel::PaddedBatch& batch : batches) {
+std::size_t PaddedTokenCount(const PaddedRuns& padded) {
+  std::size_t tokens = 0;
+  for (const quirvel::PaddedBatch& run : padded.runs)
+    tokens += static_cast<std::size_t>(run.batch * run.length);
+  return tokens;
+}
+
+void CountBatches(const PaddedRuns& one_run, const PaddedRuns& ordered, Sample& sample) {
+  sample.batches = one_run.runs.size();
+  for (const quirvel::PaddedBatch& batch : one_run.runs)
     sample.texts += static_cast<std::size_t>(batch.batch);
-    sample.padded_tokens += static_cast<std::size_t>(batch.batch * batch.length);
-  }
+  sample.real_tokens = one_run.real_tokens;
+  sample.padded_tokens = PaddedTokenCount(one_run);
+  sample.ordered_padded_tokens = PaddedTokenCount(ordered);
+  sample.ordered_runs = ordered.runs.size();
 }
 
 // Builds the Jieba segmenter and runs each session once, so no request pays
@@ -265,8 +427,8 @@ void WarmUp(WorkerSide& worker, const BareSession* bare, const quirvel::Tokenize
   quirvel::Extract(nullptr, "预热", 24);
   worker.model->client->EmbedTexts({"预热文本"}, 64);
   if (bare == nullptr) return;
-  std::vector<quirvel::PaddedBatch> batches = PadBatches(tokenizer, {{{"预热文本"}, 64}});
-  TimeBare(*bare, batches);
+  PaddedRuns padded = PadBatches(tokenizer, {{{"预热文本"}, 64}}, false);
+  TimeBare(*bare, padded.runs);
 }
 
 double TimeExtract(WorkerSide& worker, const std::string& title, std::size_t max_len) {
@@ -283,15 +445,17 @@ double TimeExtract(WorkerSide& worker, const std::string& title, std::size_t max
 Run Measure(const Options& o, const std::vector<std::string>& titles) {
   WorkerSide worker = CreateWorkerSide(o, o.model);
   const quirvel::Tokenizer tokenizer(o.vocab);
-  const std::unique_ptr<BareSession> bare = o.baseline ? std::make_unique<BareSession>(o.model) : nullptr;
+  const std::unique_ptr<BareSession> bare =
+      o.baseline ? std::make_unique<BareSession>(o.model, o.threads) : nullptr;
   WarmUp(worker, bare.get(), tokenizer);
   std::unique_ptr<WorkerSide> other;
   if (!o.compare.empty()) {
     other = std::make_unique<WorkerSide>(CreateWorkerSide(o, o.compare));
     WarmUp(*other, nullptr, tokenizer);
   }
+  const quirvel::KeywordModelPtr one_run_model = o.keyword_check ? CreateOneRunModel(o) : nullptr;
   worker.recorder->SetRecording(true);
-  Run run{{}, o.baseline, other != nullptr};
+  Run run{{}, o.baseline, other != nullptr, o.keyword_check, {}, {}};
   for (const std::string& title : titles) {
     Sample sample;
     const Clock::time_point start = Clock::now();
@@ -300,10 +464,16 @@ Run Measure(const Options& o, const std::vector<std::string>& titles) {
     sample.engine_ms = worker.recorder->TakeEngineMilliseconds();
     if (result.ranked.empty())
       std::cerr << "no ranking for: " << title << " (" << worker.model->last_error << ")\n";
-    std::vector<quirvel::PaddedBatch> batches = PadBatches(tokenizer, worker.recorder->TakeBatches());
-    CountBatches(batches, sample);
-    if (bare) sample.bare_ms = TimeBare(*bare, batches);
+    const std::vector<RecordedBatch> recorded = worker.recorder->TakeBatches();
+    PaddedRuns one_run = PadBatches(tokenizer, recorded, false);
+    PaddedRuns ordered = PadBatches(tokenizer, recorded, true);
+    CountBatches(one_run, ordered, sample);
+    Sweep(tokenizer, recorded, run.sweep);
+    if (bare) sample.bare_ms = TimeBare(*bare, one_run.runs);
+    if (bare) sample.bare_ordered_ms = TimeBare(*bare, ordered.runs);
     if (other) sample.compare_ms = TimeExtract(*other, title, o.max_len);
+    if (one_run_model)
+      CompareKeywords(result, quirvel::Extract(one_run_model.get(), title, o.max_len), run.keywords);
     run.samples.push_back(sample);
   }
   return run;
@@ -348,9 +518,10 @@ void PrintComparison(const Options& o, const Run& run) {
       quirvel::bench::Percentile(ratios, 95));
 }
 
+// The worker against the bare session running the very runs the engine ran.
 void PrintRatios(const Run& run) {
   const std::vector<double> worker = Column(run, &Sample::worker_ms);
-  const std::vector<double> bare = Column(run, &Sample::bare_ms);
+  const std::vector<double> bare = Column(run, &Sample::bare_ordered_ms);
   std::vector<double> ratios;
   for (std::size_t i = 0; i < worker.size(); ++i) ratios.push_back(bare[i] > 0 ? worker[i] / bare[i] : 0);
   std::printf("worker / bare: total %.3f, median of per-request ratios %.3f, p95 %.3f\n",
@@ -358,24 +529,56 @@ void PrintRatios(const Run& run) {
               quirvel::bench::Percentile(ratios, 95));
   const std::vector<double> engine = Column(run, &Sample::engine_ms);
   std::printf("engine calls / bare: total %.3f\n", Sum(engine) / Sum(bare));
+  std::printf("bare, length-ordered runs / one padded run: total %.3f\n",
+              Sum(bare) / Sum(Column(run, &Sample::bare_ms)));
+}
+
+void PrintSweep(const Run& run) {
+  const double real = Sum(Column(run, &Sample::real_tokens));
+  const double n = static_cast<double>(run.samples.size());
+  std::printf("run cost (tokens):    ");
+  for (std::int64_t cost : kSweptRunCosts) std::printf(" %7lld", static_cast<long long>(cost));
+  std::printf("\nruns per request:     ");
+  for (const SweepPoint& point : run.sweep) std::printf(" %7.2f", static_cast<double>(point.runs) / n);
+  std::printf("\npadded / real tokens: ");
+  for (const SweepPoint& point : run.sweep)
+    std::printf(" %7.3f", static_cast<double>(point.padded_tokens) / real);
+  std::printf("\n");
+}
+
+void PrintKeywordCheck(const KeywordCheck& check) {
+  std::printf(
+      "keyword texts, length-ordered runs against one padded run: %zu of %zu titles differ, "
+      "%zu of them where two scores lie within %g; largest score difference %.3g\n",
+      check.differing, check.titles, check.differing_at_a_tie, static_cast<double>(kRoundingTie),
+      static_cast<double>(check.largest_score_difference));
 }
 
 void PrintReport(const Options& o, const Run& run) {
   const double n = static_cast<double>(run.samples.size());
-  std::printf("model %s\nvocab %s\nprofile %u, %zu titles, max_len %zu\n", o.model.c_str(), o.vocab.c_str(),
-              o.profile, run.samples.size(), o.max_len);
-  std::printf("per request: %.2f engine calls, %.1f texts, %.0f padded tokens on average\n",
-              Sum(Column(run, &Sample::batches)) / n, Sum(Column(run, &Sample::texts)) / n,
-              Sum(Column(run, &Sample::padded_tokens)) / n);
+  std::printf("model %s\nvocab %s\nprofile %u, threads %d, %zu titles, max_len %zu\n", o.model.c_str(),
+              o.vocab.c_str(), o.profile, o.threads, run.samples.size(), o.max_len);
+  const double real = Sum(Column(run, &Sample::real_tokens));
+  const double one_run = Sum(Column(run, &Sample::padded_tokens));
+  const double ordered = Sum(Column(run, &Sample::ordered_padded_tokens));
+  std::printf("per request: %.2f engine calls, %.1f texts, %.0f real tokens on average\n",
+              Sum(Column(run, &Sample::batches)) / n, Sum(Column(run, &Sample::texts)) / n, real / n);
+  std::printf("one padded run per call:  %.2f runs, %.0f padded tokens, padded / real %.3f\n",
+              Sum(Column(run, &Sample::batches)) / n, one_run / n, one_run / real);
+  std::printf("length-ordered runs:      %.2f runs, %.0f padded tokens, padded / real %.3f\n",
+              Sum(Column(run, &Sample::ordered_runs)) / n, ordered / n, ordered / real);
   std::printf("%-22s %10s %10s %10s %10s %10s\n", "ms per request", "median", "p95", "mean", "min", "max");
   PrintLatencyRow("worker (Extract)", Column(run, &Sample::worker_ms));
   PrintLatencyRow("  in engine calls", Column(run, &Sample::engine_ms));
   PrintLatencyRow("  outside the engine",
                   Difference(Column(run, &Sample::worker_ms), Column(run, &Sample::engine_ms)));
   if (run.compare) PrintLatencyRow("worker, compared model", Column(run, &Sample::compare_ms));
-  if (run.baseline) PrintLatencyRow("bare session Run", Column(run, &Sample::bare_ms));
+  if (run.baseline) PrintLatencyRow("bare, one padded run", Column(run, &Sample::bare_ms));
+  if (run.baseline) PrintLatencyRow("bare, length-ordered", Column(run, &Sample::bare_ordered_ms));
   if (run.baseline) PrintRatios(run);
   if (run.compare) PrintComparison(o, run);
+  if (!run.sweep.empty()) PrintSweep(run);
+  if (run.keyword_check) PrintKeywordCheck(run.keywords);
 }
 
 }  // namespace

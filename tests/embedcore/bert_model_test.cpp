@@ -125,20 +125,36 @@ TEST(BertModelTest, Int8FormGivesRowsCloseToTheFloatModel) {
   }
 }
 
-// A tiny token budget splits the call into runs of one or two texts, each
-// padded to its own longest text; masked attention makes the rows those of one
-// run up to float rounding, in the same order.
-TEST(BertModelTest, SubBatchesGiveTheRowsOfOneRun) {
-  const std::vector<std::string> texts = {"一丁七", "万丈三上下一丁七万丈", "丁", "ab 12", "三上下", "七"};
+quirvel::CoreOptions FirstTokenOptions(std::int64_t token_budget, std::int64_t run_cost_tokens) {
   quirvel::CoreOptions options;
   options.profile = 1;
   options.output_mode = quirvel::OutputMode::FirstToken;
   options.expected_dimension = kHidden;
+  options.token_budget = token_budget;
+  options.run_cost_tokens = run_cost_tokens;
+  return options;
+}
+
+struct SubBatchCase {
+  const char* name;
+  std::int64_t token_budget;
+  std::int64_t run_cost_tokens;
+};
+
+class BertSubBatchTest : public ::testing::TestWithParam<SubBatchCase> {};
+
+// Runs of texts ordered by length, each padded to its own longest text, give
+// the rows of one run padded to the call's longest text (a run cost beyond any
+// padding), in the order of the texts: masked attention ignores padding up to
+// float rounding. Lengths are mixed and repeated, so the order changes.
+TEST_P(BertSubBatchTest, GivesTheRowsOfOneRunInInputOrder) {
+  const SubBatchCase& c = GetParam();
+  const std::vector<std::string> texts = {"一丁七", "万丈三上下一丁七万丈", "丁", "ab 12", "三上下", "七",
+                                          "万丈"};
   quirvel::OnnxEmbeddingCore whole;
-  whole.initialize(kModel, kVocab, options);
-  options.token_budget = 10;
+  whole.initialize(kModel, kVocab, FirstTokenOptions(1 << 20, 1 << 20));
   quirvel::OnnxEmbeddingCore split;
-  split.initialize(kModel, kVocab, options);
+  split.initialize(kModel, kVocab, FirstTokenOptions(c.token_budget, c.run_cost_tokens));
   const auto one_run = whole.embed(texts, 64);
   const auto sub_batched = split.embed(texts, 64);
   ASSERT_EQ(one_run.size(), texts.size()) << whole.last_error();
@@ -147,6 +163,32 @@ TEST(BertModelTest, SubBatchesGiveTheRowsOfOneRun) {
     for (int h = 0; h < kHidden; ++h)
       EXPECT_NEAR(sub_batched[i][h], one_run[i][h], 1e-4f) << texts[i] << " " << h;
   }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, BertSubBatchTest,
+    ::testing::Values(SubBatchCase{"tiny_budget", 10, 24}, SubBatchCase{"one_run_per_length", 8192, 0},
+                      SubBatchCase{"default_cost", 8192, quirvel::kDefaultRunCostTokens}),
+    [](const ::testing::TestParamInfo<SubBatchCase>& info) { return std::string(info.param.name); });
+
+// One intra-op thread, the setting for several workers on shared cores, turns
+// off the pool's spinning through a session setting; the rows stay the same.
+TEST(BertModelTest, OneThreadGivesTheRowsOfTheDefaultPool) {
+  const Engine pooled = CreateEngine(1, 3, kHidden);
+  embedcore_options options{};
+  options.profile = 1;
+  options.output_mode = 3;
+  options.expected_dimension = kHidden;
+  options.intra_op_threads = 1;
+  options.model_path = kModel.c_str();
+  options.tokenizer_path = kVocab.c_str();
+  const Engine single(embedcore_create(&options));
+  ASSERT_EQ(embedcore_dimension(single.get()), kHidden) << embedcore_last_error(single.get());
+  const std::vector<const char*> texts = {"一丁七", "万丈三上下", "ab 12"};
+  const auto expected = Embed(pooled.get(), texts);
+  const auto rows = Embed(single.get(), texts);
+  ASSERT_EQ(rows.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) EXPECT_GT(Dot(rows[i], expected[i]), 0.99999f) << texts[i];
 }
 
 }  // namespace

@@ -131,5 +131,19 @@ TEST(ExportHeadsTest, SubBatchesGiveTheRowsOfOneRun) {
   EXPECT_EQ(sub_batched, one_run);
 }
 
+// The run holding "a" fails while the others succeed: the call gives no rows
+// at all rather than rows that no longer line up with its texts, and the
+// next call works.
+TEST(ExportHeadsTest, AFailingRunFailsTheWholeCall) {
+  OnnxEmbeddingCore core;
+  CoreOptions options;
+  options.run_cost_tokens = 0;  // one run per length
+  core.initialize(test::TestModel("fails_on_a"), test::TestVocab(), options);
+  ASSERT_TRUE(core.is_ready()) << core.last_error();
+  EXPECT_TRUE(core.embed({"b c d", "a", "b"}, 16).empty());
+  EXPECT_FALSE(core.last_error().empty());
+  EXPECT_EQ(core.embed({"b c d", "c", "b"}, 16).size(), 3u) << core.last_error();
+}
+
 }  // namespace
 }  // namespace quirvel

@@ -3,9 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <cmath>
+#include <cstddef>
+#include <limits>
+#include <ostream>
+#include <random>
+#include <vector>
 
 namespace quirvel {
 namespace {
@@ -28,6 +31,85 @@ TEST(BuildPaddedBatchTest, EmptySequencesGiveLengthZero) {
   const PaddedBatch batch = BuildPaddedBatch({{}, {}}, 0);
   EXPECT_EQ(batch.length, 0);
   EXPECT_TRUE(batch.input_ids.empty());
+}
+
+TEST(BuildPaddedBatchTest, MembersComeInTheOrderGivenAndPadToTheirOwnLongest) {
+  const PaddedBatch batch = BuildPaddedBatch({{11, 12, 13, 14, 15}, {21}, {31, 32}}, {2, 1}, 0);
+  EXPECT_EQ(batch.batch, 2);
+  EXPECT_EQ(batch.length, 2);
+  EXPECT_THAT(batch.input_ids, ElementsAre(31, 32, 21, 0));
+  EXPECT_THAT(batch.attention_mask, ElementsAre(1, 1, 1, 0));
+}
+
+struct PlanCase {
+  const char* label;
+  std::vector<std::size_t> lengths;
+  SubBatchLimits limits;
+  std::vector<SubBatch> expected;
+};
+
+void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.label; }
+
+class PlanSubBatchesTest : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(PlanSubBatchesTest, CutsTheLengthOrderAsExpected) {
+  const PlanCase& c = GetParam();
+  EXPECT_EQ(PlanSubBatches(c.lengths, c.limits), c.expected) << c.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PlanSubBatchesTest,
+    ::testing::Values(
+        PlanCase{"free runs: one per length, ties in input order", {5, 3, 5, 3}, {100, 0}, {{1, 3}, {0, 2}}},
+        PlanCase{"dear runs: one run for all", {2, 9, 2, 9}, {100, 1000}, {{0, 2, 1, 3}}},
+        PlanCase{"padding 2 x 1 is cheaper than a run of 3", {4, 5, 5}, {100, 3}, {{0, 1, 2}}},
+        PlanCase{"padding 2 x 2 is dearer than a run of 3", {4, 4, 6, 6}, {100, 3}, {{0, 1}, {2, 3}}},
+        PlanCase{"the budget splits equal texts", {4, 4, 4, 4}, {8, 1000}, {{0, 1}, {2, 3}}},
+        PlanCase{"a text over the budget runs alone", {20, 3, 3}, {10, 1000}, {{1, 2}, {0}}},
+        PlanCase{"empty texts join the shortest", {0, 5, 0, 7}, {100, 0}, {{0, 2, 1}, {3}}},
+        PlanCase{"empty texts join a run even over the budget", {0, 0, 0, 5}, {6, 0}, {{0, 1, 2, 3}}},
+        PlanCase{"only empty texts: no run", {0, 0}, {100, 0}, {}},
+        PlanCase{"no texts: no run", {}, {100, 0}, {}}));
+
+// Every cut of the ordered texts into consecutive runs, tried one by one.
+std::int64_t CheapestCutByHand(const std::vector<std::size_t>& sorted, const SubBatchLimits& limits) {
+  std::int64_t best = std::numeric_limits<std::int64_t>::max();
+  const std::size_t gaps = sorted.size() - 1;
+  for (std::size_t cuts = 0; cuts < (std::size_t{1} << gaps); ++cuts) {
+    std::int64_t cost = 0;
+    std::size_t begin = 0;
+    bool fits = true;
+    for (std::size_t end = 1; end <= sorted.size(); ++end) {
+      if (end < sorted.size() && (cuts & (std::size_t{1} << (end - 1))) == 0) continue;
+      const auto padded = static_cast<std::int64_t>((end - begin) * sorted[end - 1]);
+      fits = fits && (end - begin == 1 || padded <= limits.token_budget);
+      cost += padded + limits.run_cost_tokens;
+      begin = end;
+    }
+    if (fits) best = std::min(best, cost);
+  }
+  return best;
+}
+
+TEST(PlanSubBatchesTest, FindsTheCheapestCutAndCoversEveryTextOnce) {
+  std::mt19937 random_state(7);
+  std::uniform_int_distribution<std::size_t> length(1, 30);
+  for (int trial = 0; trial < 200; ++trial) {
+    std::vector<std::size_t> lengths(1 + trial % 10);
+    for (std::size_t& l : lengths) l = length(random_state);
+    const SubBatchLimits limits{40 + trial % 60, trial % 40};
+    const std::vector<SubBatch> plan = PlanSubBatches(lengths, limits);
+    std::vector<int> seen(lengths.size(), 0);
+    for (const SubBatch& run : plan) {
+      for (std::size_t member : run) ++seen[member];
+    }
+    EXPECT_THAT(seen, ::testing::Each(1)) << "trial " << trial;
+    std::vector<std::size_t> sorted = lengths;
+    std::sort(sorted.begin(), sorted.end());
+    const auto cost = static_cast<std::int64_t>(PaddedTokens(lengths, plan)) +
+                      static_cast<std::int64_t>(plan.size()) * limits.run_cost_tokens;
+    EXPECT_EQ(cost, CheapestCutByHand(sorted, limits)) << "trial " << trial;
+  }
 }
 
 // Four tokens of width 2: token t is (t + 1, 10 * (t + 1)).

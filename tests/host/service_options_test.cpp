@@ -63,7 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "unknown output mode: First-Token (expected one of auto, sentence-embedding, mean-tokens, "
                     "first-token, dense-vecs, last-token)"},
         FailureCase{"output_mode_without_value", {"m", "t", "--output-mode"},
-                    "missing value for argument: --output-mode"}),
+                    "missing value for argument: --output-mode"},
+        FailureCase{"negative_threads", {"m", "t", "--threads=-1"},
+                    "--threads must be 0 (ONNX Runtime's choice) or more: -1"},
+        FailureCase{"threads_without_digits", {"m", "t", "--threads", "all"}, "invalid stoi argument"},
+        FailureCase{"threads_without_value", {"m", "t", "--threads"}, "missing value for argument: --threads"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST(ServiceOptionsTest, DefaultsWithTwoPositionalPaths) {
@@ -77,6 +81,13 @@ TEST(ServiceOptionsTest, DefaultsWithTwoPositionalPaths) {
   EXPECT_FALSE(o.candidate_cache);
   EXPECT_TRUE(o.opencc_resource_dir.empty());
   EXPECT_EQ(o.output_mode, 0u);
+  EXPECT_EQ(o.intra_op_threads, 0);
+}
+
+TEST(ServiceOptionsTest, ThreadsTakesACountInEitherForm) {
+  EXPECT_EQ(Parse({"m", "t", "--threads", "1"}).intra_op_threads, 1);
+  EXPECT_EQ(Parse({"m", "t", "--threads=4"}).intra_op_threads, 4);
+  EXPECT_EQ(Parse({"m", "t", "--threads=2", "--threads=0"}).intra_op_threads, 0);
 }
 
 // The engine's OutputMode identifiers, by their command-line names.

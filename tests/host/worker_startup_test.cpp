@@ -55,6 +55,7 @@ TEST(KeywordModelConfigTest, CopiesEveryModelSetting) {
   options.title_max_length = -5;
   options.candidate_max_length = 9;
   options.candidate_cache = true;
+  options.intra_op_threads = 3;
   const KeywordModelConfig config = MakeKeywordModelConfig(options);
   EXPECT_EQ(config.model_path, "m.onnx");
   EXPECT_EQ(config.tokenizer_path, "t.json");
@@ -63,6 +64,7 @@ TEST(KeywordModelConfigTest, CopiesEveryModelSetting) {
   EXPECT_EQ(config.title_max_length, -5);
   EXPECT_EQ(config.candidate_max_length, 9);
   EXPECT_TRUE(config.candidate_cache);
+  EXPECT_EQ(config.intra_op_threads, 3);
 }
 
 }  // namespace

@@ -235,11 +235,24 @@ std::string Utf8(std::uint32_t code_point) {
   return out;
 }
 
+// Qwen3-Embedding-0.6B's sizes and vocabulary. Its layers attend causally where
+// these attend both ways, which costs the same multiplications per token.
+BertShape Qwen3Shape() {
+  BertShape shape;
+  shape.hidden = 1024;
+  shape.layers = 28;
+  shape.heads = 16;
+  shape.feed_forward = 3072;
+  shape.vocab = 151669;
+  return shape;
+}
+
 }  // namespace
 
 BertShape BertPreset(const std::string& name) {
   BertShape shape;
   if (name == "small") return shape;
+  if (name == "qwen3") return Qwen3Shape();
   if (name != "large") throw std::runtime_error("unknown BERT preset: " + name);
   shape.hidden = 1024;
   shape.layers = 24;

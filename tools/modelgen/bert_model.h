@@ -24,8 +24,8 @@ struct BertShape {
   bool int8 = false;
 };
 
-// "small" (hidden 512, 4 layers) or "large" (the bge-large-zh-v1.5 shape);
-// throws std::runtime_error for any other name.
+// "small" (hidden 512, 4 layers), "large" (the bge-large-zh-v1.5 shape) or
+// "qwen3" (Qwen3-Embedding-0.6B's sizes); throws std::runtime_error for any other name.
 BertShape BertPreset(const std::string& name);
 
 // Throws std::runtime_error for inconsistent sizes or an unwritable path.

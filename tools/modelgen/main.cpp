@@ -18,7 +18,7 @@ constexpr const char* kUsage =
     "                              [--decoder LAYERS[:HEADS:HEAD_SIZE]] [--float16] [--external-data]\n"
     "                              --output NAME=KIND[@WIDTH] [--output NAME=KIND[@WIDTH] ...]\n"
     "       quirvel-modelgen demo <out_dir> --jieba-dict <dir> [--width N]\n"
-    "       quirvel-modelgen bert <out.onnx> [--preset small|large] [--random-state N] [--hidden N]\n"
+    "       quirvel-modelgen bert <out.onnx> [--preset small|large|qwen3] [--random-state N] [--hidden N]\n"
     "                              [--layers N] [--heads N] [--ff N] [--vocab N]\n"
     "                              [--max-positions N] [--vocab-file <vocab.txt>] [--int8]\n"
     "kinds: sentence, sentence-symbolic, tokens, tokens-fixed:N, tokens-doubled,\n"
