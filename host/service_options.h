@@ -19,6 +19,8 @@ struct ServiceOptions {
   std::int32_t title_max_length = 128;
   std::int32_t candidate_max_length = 64;
   bool candidate_cache = false;
+  // Back-convert only the keyword characters not taken from the request.
+  bool keep_request_characters = false;
   std::string opencc_resource_dir;
   std::string opencc_config_path;
   std::string jieba_dict_dir;

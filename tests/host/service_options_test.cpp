@@ -57,7 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "unknown output mode: First-Token (expected one of auto, sentence-embedding, mean-tokens, "
                     "first-token, dense-vecs, last-token)"},
         FailureCase{"output_mode_without_value", {"m", "t", "--output-mode"},
-                    "missing value for argument: --output-mode"}),
+                    "missing value for argument: --output-mode"},
+        // A switch that would read "=0" as "off" while turning on refuses any value.
+        FailureCase{"keep_request_characters_with_value", {"m", "t", "--keep-request-characters=0"},
+                    "unsupported argument: --keep-request-characters=0"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST(ServiceOptionsTest, DefaultsWithTwoPositionalPaths) {
@@ -112,6 +115,11 @@ TEST(ServiceOptionsTest, EqualsAtIndexThreeSplitsAOneLetterKey) {
 TEST(ServiceOptionsTest, CandidateCacheIgnoresItsInlineValue) {
   EXPECT_TRUE(Parse({"m", "t", "--candidate-cache=0"}).candidate_cache);
   EXPECT_TRUE(Parse({"m", "t", "--candidate-cache"}).candidate_cache);
+}
+
+TEST(ServiceOptionsTest, KeepRequestCharactersIsASwitchOffByDefault) {
+  EXPECT_FALSE(Parse({"m", "t"}).keep_request_characters);
+  EXPECT_TRUE(Parse({"--keep-request-characters", "m", "t"}).keep_request_characters);
 }
 
 TEST(ServiceOptionsTest, LastSettingWins) {
