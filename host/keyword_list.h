@@ -48,20 +48,31 @@ struct ReplyKeywords {
   std::vector<ReplyKeyword> list;
 };
 
-// The reply's keywords within max_len characters. With Everything the text is
-// the rebuilt keyword text converted as a whole, so it does not depend on
-// whether the list is asked for.
-ReplyKeywords BuildReplyKeywords(const ExtractionResult& result, std::int32_t max_len,
-                                 BackConversion conversion);
+// An extract reply's texts in Taiwan script: its title, its keywords with
+// their list, and its best ranked candidates, all converted in one call (the
+// conversion loads its dictionaries on every call). With Everything the
+// keywords are the rebuilt keyword text converted as a whole, as a reply
+// without the list has them.
+class ReplyConversion {
+ public:
+  // `top`: how many of the best ranked candidates to convert (0: none).
+  ReplyConversion(const ExtractionResult& result, std::int32_t max_len, BackConversion conversion,
+                  std::size_t top);
 
-// The first `count` ranked candidates, best first, each rebuilt onto the
-// request's characters where the titles align, and converted as `conversion` says.
-std::vector<ReplyKeyword> BestRankedKeywords(const ExtractionResult& result, std::size_t count,
-                                             BackConversion conversion);
+  const std::string& Title() const { return title_; }
+  const ReplyKeywords& Keywords() const { return keywords_; }
+  const std::vector<ReplyKeyword>& Ranked() const { return ranked_; }
 
-// Converts one rebuilt keyword to Taiwan script as `conversion` says; the
-// sources follow the characters.
-ReplyKeyword ConvertKeyword(const MappedChars& mapped, BackConversion conversion);
+ private:
+  std::string title_;
+  ReplyKeywords keywords_;
+  std::vector<ReplyKeyword> ranked_;
+};
+
+// Converts rebuilt keywords to Taiwan script as `conversion` says, in one
+// conversion for all of them; the sources follow the characters.
+std::vector<ReplyKeyword> ConvertKeywords(const std::vector<const MappedChars*>& keywords,
+                                          BackConversion conversion);
 
 // Splits `whole` (the keywords converted in one piece) into one text per
 // entry of `pieces` (the same keywords converted one by one), so that the

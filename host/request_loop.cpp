@@ -210,16 +210,16 @@ Json HandleExtract(const std::string& id, JiebaKeywordModel* model, const Json& 
 Json BuildExtractReply(const std::string& id, const JiebaKeywordModel* model, const ExtractionResult& result,
                        const ExtractReplyAsk& ask, const ReplyOptions& options) {
   Json reply = MakeOkReply(id);
-  reply["title"] = ToTraditional(result.normalized_title);
-  if (ask.detail || options.keep_request_characters) {
-    ReplyKeywords keywords = BuildReplyKeywords(result, ask.max_len, BackConversionFor(options));
-    reply["keywords"] = std::move(keywords.text);
-    if (ask.detail) reply["keyword_list"] = KeywordEntries(keywords.list);
+  if (ask.detail || ask.top > 0 || options.keep_request_characters) {
+    const ReplyConversion converted(result, ask.max_len, BackConversionFor(options), ask.top);
+    reply["title"] = converted.Title();
+    reply["keywords"] = converted.Keywords().text;
+    if (ask.detail) reply["keyword_list"] = KeywordEntries(converted.Keywords().list);
+    if (ask.top > 0) reply["ranked"] = KeywordEntries(converted.Ranked());
   } else {
+    reply["title"] = ToTraditional(result.normalized_title);
     reply["keywords"] = FitToBudget(ToTraditional(BuildKeywordText(result, ask.max_len)), ask.max_len);
   }
-  if (ask.top > 0)
-    reply["ranked"] = KeywordEntries(BestRankedKeywords(result, ask.top, BackConversionFor(options)));
   reply["len"] = result.keyword_length;
   reply.update(CollectMetrics(model));
   return reply;

@@ -235,12 +235,24 @@ INSTANTIATE_TEST_SUITE_P(BackConversion, KeywordListTest, ::testing::Bool(),
 
 // The characters the back-conversion rewrites in the request's own words stay
 // the seller's under the switch; the part the rebuild could not map is converted.
+// Converted together, each keyword converts as it would alone: no phrase of
+// the converter reaches across two of them.
 TEST_F(DemoModelTest, KeepingRequestCharactersConvertsOnlyTheRest) {
-  MappedChars mapped{{"後", "背", "包", "蓝", "牙"}, {0, 1, 2, kNotFromRequest, kNotFromRequest}};
-  EXPECT_EQ(ConvertKeyword(mapped, BackConversion::OutsideRequestCharacters).text, "後背包藍芽");
-  EXPECT_EQ(ConvertKeyword(mapped, BackConversion::Everything).text, "後揹包藍芽");
-  const ReplyKeyword kept = ConvertKeyword(mapped, BackConversion::OutsideRequestCharacters);
-  EXPECT_EQ(kept.sources, (std::vector<std::size_t>{0, 1, 2, kNotFromRequest, kNotFromRequest}));
+  const MappedChars backpack{{"後", "背", "包", "蓝", "牙"}, {0, 1, 2, kNotFromRequest, kNotFromRequest}};
+  const MappedChars watch{{"手", "表", "带"}, {kNotFromRequest, kNotFromRequest, kNotFromRequest}};
+  const MappedChars empty;
+  const std::vector<ReplyKeyword> kept =
+      ConvertKeywords({&backpack, &empty, &watch}, BackConversion::OutsideRequestCharacters);
+  ASSERT_EQ(kept.size(), 3u);
+  EXPECT_EQ(kept[0].text, "後背包" + ToTraditional("蓝牙"));
+  EXPECT_EQ(kept[0].sources, (std::vector<std::size_t>{0, 1, 2, kNotFromRequest, kNotFromRequest}));
+  EXPECT_EQ(kept[1].text, "");
+  EXPECT_EQ(kept[2].text, ToTraditional("手表带"));
+  const std::vector<ReplyKeyword> converted =
+      ConvertKeywords({&backpack, &watch}, BackConversion::Everything);
+  EXPECT_EQ(converted[0].text, ToTraditional("後背包蓝牙"));
+  EXPECT_NE(converted[0].text, kept[0].text);
+  EXPECT_EQ(converted[1].text, kept[2].text);
 }
 
 class RealTitlesTest : public DemoModelTest, public ::testing::WithParamInterface<std::int32_t> {};
