@@ -214,6 +214,12 @@ TEST_P(KeywordListTest, ShortTitlesGiveTheGoldenReplies) {
     for (const std::int32_t max_len : kBudgets) {
       replies.push_back(HandleExtract("g", model_.get(), DetailRequest(title, max_len), options));
       EXPECT_EQ(ListProblem(title, replies.back(), GetParam()), "") << title << " / " << max_len;
+      if (!GetParam()) {  // less its two members, the reply is the one without them, byte for byte
+        Json less = replies.back();
+        less.erase("keyword_list");
+        less.erase("ranked");
+        EXPECT_EQ(less.dump(), Reply(title, max_len)) << title << " / " << max_len;
+      }
       text += replies.back().dump() + "\n";
     }
   }
@@ -255,44 +261,33 @@ TEST_F(DemoModelTest, KeepingRequestCharactersConvertsOnlyTheRest) {
   EXPECT_EQ(converted[1].text, kept[2].text);
 }
 
-class RealTitlesTest : public DemoModelTest, public ::testing::WithParamInterface<std::int32_t> {};
-
-// Empty when the two replies' entries cover the same request characters: the
-// switch changes the characters of the keywords, never what they were taken
-// from (a last keyword may be cut differently).
-std::string SpanDifference(const Json& converted, const Json& kept) {
-  for (const char* member : {"keyword_list", "ranked"}) {
-    const std::size_t cut = std::string(member) == "keyword_list" ? 1 : 0;
-    const std::size_t count = std::min(converted[member].size(), kept[member].size());
-    for (std::size_t i = 0; i + cut < count; ++i) {
-      const Json& a = converted[member][i];
-      const Json& b = kept[member][i];
-      if (a["start"] != b["start"] || a["end"] != b["end"]) return a.dump() + " / " + b.dump();
-    }
+// Empty when the entries of a keyword list, a cut last one aside, cover the
+// request characters the rebuild took their keywords from.
+std::string SpansOtherThanTheRebuilds(const ExtractionResult& result, std::int32_t max_len,
+                                      const Json& list) {
+  const std::vector<RebuiltKeyword> rebuilt = RebuildKeywords(result, max_len);
+  for (std::size_t i = 0; i + 1 < list.size(); ++i) {
+    const CharSpan span = i < rebuilt.size() ? SpanOfSources(rebuilt[i].mapped.sources) : CharSpan{};
+    const Json start = span.mapped ? Json(span.start) : Json(nullptr);
+    const Json end = span.mapped ? Json(span.end) : Json(nullptr);
+    if (list[i]["start"] != start || list[i]["end"] != end) return list[i].dump();
   }
   return {};
 }
 
-// Empty when the reply without "detail" and "top" is the reply with them less
-// their two members, and the keyword lists, with the back-conversion as today
-// and with the request's characters kept, join to their keywords and point at
-// the same request characters, the kept ones at the characters they hold.
-std::string KeywordListProblem(const JiebaKeywordModel* model, const ExtractionResult& result,
-                               std::int32_t max_len) {
-  const ExtractReplyAsk ask{max_len, true, 5};
-  Json converted = BuildExtractReply("g", model, result, ask);
-  const Json kept = BuildExtractReply("g", model, result, ask, ReplyOptions{true});
-  std::string problem = ListProblem(result.input_title, converted, false) +
-                        ListProblem(result.input_title, kept, true) + SpanDifference(converted, kept);
-  converted.erase("keyword_list");
-  converted.erase("ranked");
-  const Json plain = BuildExtractReply("g", model, result, {max_len, false, 0});
-  return converted == plain ? problem : problem + "asking for the list changed " + plain.dump();
-}
+struct SweepCase {
+  std::int32_t max_len;
+  bool keep_request_characters;
+};
+
+class RealTitlesTest : public DemoModelTest, public ::testing::WithParamInterface<SweepCase> {};
 
 // Each reply's keywords as long as its "len" when the back-conversion keeps
 // lengths; a rare Taiwanese word longer than its Simplified one may differ.
-// The same extractions check the keyword lists (one sweep of the titles).
+// The same extractions check the keyword list: it joins to the keywords, which
+// are today's, and its spans are the rebuild's; with the request's characters
+// kept, each span points at the characters its text holds. (Every reply opens
+// the converter anew, so each case builds one reply per title.)
 TEST_P(RealTitlesTest, KeepOnlyChosenKeywordsAndTheirLength) {
   std::vector<std::string> titles = ReadLines(fs::path(test::kSharedDataDir) / "titles" / "tw.txt");
   if (titles.empty()) GTEST_SKIP() << "no real titles under " << test::kSharedDataDir;
@@ -303,24 +298,33 @@ TEST_P(RealTitlesTest, KeepOnlyChosenKeywordsAndTheirLength) {
   titles.swap(sample);
 #endif
   LoadModel(false);
-  const std::int32_t max_len = GetParam();
+  const auto [max_len, keep] = GetParam();
   std::size_t same_length = 0;
   for (const std::string& title : titles) {
     const ExtractionResult result = Extract(model_.get(), title, static_cast<std::size_t>(max_len));
     const std::string rebuilt = BuildKeywordText(result, max_len);
     EXPECT_EQ(StrayCharacters(result, rebuilt), "") << title << ": " << rebuilt;
-    // The reply's keywords, as the extract reply carries them.
+    const Json reply = BuildExtractReply("g", model_.get(), result, {max_len, true, 5}, ReplyOptions{keep});
+    EXPECT_EQ(ListProblem(title, reply, keep), "") << title;
+    if (keep) continue;
+    // The reply's keywords as a reply without the list has them.
     const std::string keywords = FitToBudget(ToTraditional(rebuilt), max_len);
     if (CountUtf8Chars(keywords) == result.keyword_length) ++same_length;
-    EXPECT_EQ(KeywordListProblem(model_.get(), result, max_len), "") << title;
+    EXPECT_EQ(reply["keywords"], keywords) << title;
+    EXPECT_EQ(SpansOtherThanTheRebuilds(result, max_len, reply["keyword_list"]), "") << title;
   }
-  EXPECT_GE(same_length * 100, titles.size() * 99)
-      << same_length << " of " << titles.size() << " as long as len";
+  if (!keep) {
+    EXPECT_GE(same_length * 100, titles.size() * 99)
+        << same_length << " of " << titles.size() << " as long as len";
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Budgets, RealTitlesTest, ::testing::ValuesIn(kBudgets),
-                         [](const ::testing::TestParamInfo<std::int32_t>& info) {
-                           return "MaxLen" + std::to_string(info.param);
+INSTANTIATE_TEST_SUITE_P(Budgets, RealTitlesTest,
+                         ::testing::Values(SweepCase{24, false}, SweepCase{12, false}, SweepCase{24, true},
+                                           SweepCase{12, true}),
+                         [](const ::testing::TestParamInfo<SweepCase>& info) {
+                           return "MaxLen" + std::to_string(info.param.max_len) +
+                                  (info.param.keep_request_characters ? "KeepRequestCharacters" : "");
                          });
 
 }  // namespace
