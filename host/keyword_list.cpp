@@ -128,6 +128,7 @@ ReplyKeyword AssembleKeyword(const KeywordPlan& plan, const ConversionBatch& bat
 std::vector<ReplyKeyword> AssembleKeywords(const std::vector<KeywordPlan>& plans,
                                            const ConversionBatch& batch) {
   std::vector<ReplyKeyword> keywords;
+  keywords.reserve(plans.size());
   for (const KeywordPlan& plan : plans) keywords.push_back(AssembleKeyword(plan, batch));
   return keywords;
 }
@@ -176,6 +177,7 @@ std::vector<KeywordPlan> PlanBestRanked(const ExtractionResult& result, std::siz
 ReplyKeywords SplitConvertedText(const std::string& converted, std::vector<ReplyKeyword> list,
                                  std::int32_t max_len) {
   std::vector<std::string> texts;
+  texts.reserve(list.size());
   for (const ReplyKeyword& keyword : list) texts.push_back(keyword.text);
   texts = SplitLikePieces(converted, texts);
   for (std::size_t i = 0; i < list.size(); ++i) {
@@ -244,6 +246,7 @@ std::vector<ReplyKeyword> ConvertKeywords(const std::vector<const MappedChars*>&
                                           BackConversion conversion) {
   ConversionBatch batch;
   std::vector<KeywordPlan> plans;
+  plans.reserve(keywords.size());
   for (const MappedChars* mapped : keywords) plans.push_back(PlanKeyword(*mapped, conversion, batch));
   batch.Convert();
   return AssembleKeywords(plans, batch);
