@@ -11,7 +11,10 @@ again, up to a few times.
 
 WORKER is quirvel-worker (or quirvel-worker.exe on Windows) inside the
 unpacked package folder; the titles are read from standard input, one per line,
-when none are given.
+when none are given. The worker runs with --keep-request-characters, and each
+request asks for its keywords as a list ("detail": true): the parent prints the
+keyword text, then each keyword with its score and kind, and the title with the
+part each keyword was taken from in brackets.
 """
 import json
 import subprocess
@@ -98,20 +101,34 @@ def ask_with_restart(worker, request, attempts=3):
     raise AssertionError("unreachable")
 
 
+def highlight(title, keyword):
+    """The title with the characters the keyword was taken from in brackets."""
+    if keyword["start"] is None:
+        return title + "  (not taken from the title)"
+    start, end = keyword["start"], keyword["end"]
+    return title[:start] + "[" + title[start:end] + "]" + title[end:]
+
+
+def print_reply(title, reply):
+    print(reply["keywords"])
+    for keyword in reply.get("keyword_list", []):
+        print(f"  {keyword['text']}\t{keyword['score']:.3f}\t{keyword['kind']}\t{highlight(title, keyword)}")
+
+
 def main(argv):
     if len(argv) < 4:
         print(__doc__, file=sys.stderr)
         return 2
-    worker = Worker([argv[1], "--model", argv[2], "--tokenizer", argv[3]])
+    worker = Worker([argv[1], "--model", argv[2], "--tokenizer", argv[3], "--keep-request-characters"])
     worker.start()
     titles = argv[4:] or (line.rstrip("\n") for line in sys.stdin)
     try:
         for title in titles:
             if not title:
                 continue
-            reply = ask_with_restart(worker, {"type": "extract", "title": title, "max_len": 24})
+            reply = ask_with_restart(worker, {"type": "extract", "title": title, "max_len": 24, "detail": True})
             if reply.get("ok"):
-                print(reply["keywords"])
+                print_reply(title, reply)
             else:
                 print("error: " + reply.get("error", ""), file=sys.stderr)
     finally:

@@ -1,6 +1,7 @@
 #include "host/keyword_text.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "host/utf8.h"
 #include "host/word_join.h"
@@ -32,21 +33,21 @@ class SpanWalk {
     return " ";
   }
 
-  // The request's character at the next occurrence of `ch`; what lies between
-  // (separators, a repeat the segments dropped) is stepped over. A character
-  // the span lacks is kept as the keyword has it.
-  std::string Take(const std::string& ch) {
+  // The index of the request's character at the next occurrence of `ch`;
+  // what lies between (separators, a repeat the segments dropped) is stepped
+  // over. kNotFromRequest when the span lacks it.
+  std::size_t Take(const std::string& ch) {
     const std::size_t saved_pos = pos_;
     const std::size_t saved_index = index_;
     for (; InSpan(); Step()) {
       if (title_.compare(pos_, CharLength(), ch) != 0) continue;
-      std::string found = input_chars_[index_];
+      const std::size_t found = index_;
       Step();
       return found;
     }
     pos_ = saved_pos;
     index_ = saved_index;
-    return ch;
+    return kNotFromRequest;
   }
 
  private:
@@ -66,32 +67,78 @@ class SpanWalk {
 
 }  // namespace
 
-std::string MapSpanToInput(const std::vector<std::string>& input_chars, const std::string& normalized_title,
-                           std::uint64_t offset, const std::string& keyword, std::uint64_t end) {
-  SpanWalk walk(input_chars, normalized_title, offset, end > offset ? end : normalized_title.size());
-  if (walk.index() >= input_chars.size()) return keyword;
-  std::string piece;
-  for (const std::string& ch : SplitUtf8Chars(keyword)) piece += ch == " " ? walk.Blank() : walk.Take(ch);
-  return piece;
+MappedChars UnmappedChars(const std::string& keyword) {
+  MappedChars mapped;
+  mapped.chars = SplitUtf8Chars(keyword);
+  mapped.sources.assign(mapped.chars.size(), kNotFromRequest);
+  return mapped;
 }
 
-std::string BuildKeywordText(const ExtractionResult& result, std::int32_t max_len) {
+std::string JoinChars(const std::vector<std::string>& chars) {
+  std::string text;
+  for (const std::string& ch : chars) text += ch;
+  return text;
+}
+
+MappedChars MapSpanToSources(const std::vector<std::string>& input_chars, const std::string& normalized_title,
+                             std::uint64_t offset, const std::string& keyword, std::uint64_t end) {
+  SpanWalk walk(input_chars, normalized_title, offset, end > offset ? end : normalized_title.size());
+  MappedChars mapped = UnmappedChars(keyword);
+  if (walk.index() >= input_chars.size()) return mapped;
+  for (std::size_t i = 0; i < mapped.chars.size(); ++i) {
+    if (mapped.chars[i] == " ") {
+      mapped.chars[i] = walk.Blank();
+      continue;
+    }
+    mapped.sources[i] = walk.Take(mapped.chars[i]);
+    if (mapped.sources[i] != kNotFromRequest) mapped.chars[i] = input_chars[mapped.sources[i]];
+  }
+  return mapped;
+}
+
+std::string MapSpanToInput(const std::vector<std::string>& input_chars, const std::string& normalized_title,
+                           std::uint64_t offset, const std::string& keyword, std::uint64_t end) {
+  return JoinChars(MapSpanToSources(input_chars, normalized_title, offset, keyword, end).chars);
+}
+
+bool TitlesAlign(const ExtractionResult& result) {
+  return CountUtf8Chars(result.input_title) == CountUtf8Chars(result.normalized_title);
+}
+
+std::vector<RebuiltKeyword> RebuildKeywords(const ExtractionResult& result, std::int32_t max_len) {
+  if (!TitlesAlign(result)) return {};
   const std::vector<std::string> input_chars = SplitUtf8Chars(result.input_title);
-  if (input_chars.size() != CountUtf8Chars(result.normalized_title)) return result.keyword_text;
+  std::vector<RebuiltKeyword> rebuilt;
   std::string output;
   std::string joined_texts;  // the model's own text so far: the join's rule reads it
   for (const std::size_t index : result.chosen) {
     if (index >= result.ranked.size()) continue;
     const RankedCandidate& keyword = result.ranked[index];
-    const std::string piece =
-        MapSpanToInput(input_chars, result.normalized_title, keyword.start, keyword.text, keyword.end);
-    const bool blank = NeedsJoinBlank(joined_texts, keyword.text);
-    if (CountUtf8Chars(output) + (blank ? 1 : 0) + CountUtf8Chars(piece) > Budget(max_len)) continue;
-    if (blank) output += ' ';
-    output += piece;
+    RebuiltKeyword piece{
+        index, NeedsJoinBlank(joined_texts, keyword.text),
+        MapSpanToSources(input_chars, result.normalized_title, keyword.start, keyword.text, keyword.end)};
+    const std::string text = JoinChars(piece.mapped.chars);
+    const std::size_t blank = piece.blank_before ? 1 : 0;
+    if (CountUtf8Chars(output) + blank + CountUtf8Chars(text) > Budget(max_len)) continue;
+    output += (blank != 0 ? " " : "") + text;
     AppendJoined(joined_texts, keyword.text);
+    rebuilt.push_back(std::move(piece));
   }
-  return output.empty() ? result.keyword_text : output;
+  return rebuilt;
+}
+
+std::string JoinRebuiltKeywords(const std::vector<RebuiltKeyword>& rebuilt) {
+  std::string output;
+  for (const RebuiltKeyword& piece : rebuilt) {
+    if (piece.blank_before) output += ' ';
+    output += JoinChars(piece.mapped.chars);
+  }
+  return output;
+}
+
+std::string BuildKeywordText(const ExtractionResult& result, std::int32_t max_len) {
+  const std::vector<RebuiltKeyword> rebuilt = RebuildKeywords(result, max_len);
+  return rebuilt.empty() ? result.keyword_text : JoinRebuiltKeywords(rebuilt);
 }
 
 std::string FitToBudget(const std::string& keywords, std::int32_t max_len) {

@@ -2,6 +2,8 @@
 #include "host/request_loop.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <istream>
 #include <limits>
 #include <ostream>
@@ -11,12 +13,14 @@
 #include <nlohmann/json.hpp>
 
 #include "conversion/script_conversion.h"
+#include "host/keyword_list.h"
 #include "host/keyword_text.h"
 
 namespace quirvel {
 namespace {
 
 constexpr std::int32_t kDefaultMaxLen = 24;
+constexpr std::size_t kMaxTop = 100;
 
 struct LineOutcome {
   Json reply;
@@ -65,6 +69,53 @@ bool HasStringMember(const Json& document, const char* name) {
 
 Json MakeOkReply(const std::string& id) { return Json{{"id", id}, {"ok", true}}; }
 
+// A whole number (5 or 5.0) from 1 to kMaxTop; 0 for anything else.
+std::size_t TopCount(const Json& value) {
+  if (value.is_number_unsigned() || value.is_number_integer()) {
+    const std::int64_t count = value.get<std::int64_t>();
+    return count >= 1 && count <= static_cast<std::int64_t>(kMaxTop) ? static_cast<std::size_t>(count) : 0;
+  }
+  if (!value.is_number_float()) return 0;
+  const double count = value.get<double>();
+  const bool whole = count >= 1.0 && count <= static_cast<double>(kMaxTop) && std::floor(count) == count;
+  return whole ? static_cast<std::size_t>(count) : 0;
+}
+
+// A score as the shortest decimal that reads back as the same float, so a
+// parent sees 0.4375, not the digits of its widening to double.
+Json ScoreNumber(float score) {
+  if (!std::isfinite(score)) return nullptr;
+  char digits[32];
+  const auto written = std::to_chars(digits, digits + sizeof digits, score);
+  double value = static_cast<double>(score);
+  std::from_chars(digits, written.ptr, value);
+  return value;
+}
+
+Json CharPosition(const CharSpan& span, std::size_t position) {
+  return span.mapped ? Json(position) : Json(nullptr);
+}
+
+Json KeywordEntry(const ReplyKeyword& keyword) {
+  const CharSpan span = SpanOfSources(keyword.sources);
+  return Json{{"text", keyword.text},
+              {"score", ScoreNumber(keyword.score)},
+              {"kind", keyword.kind},
+              {"start", CharPosition(span, span.start)},
+              {"end", CharPosition(span, span.end)}};
+}
+
+Json KeywordEntries(const std::vector<ReplyKeyword>& keywords) {
+  Json entries = Json::array();
+  for (const ReplyKeyword& keyword : keywords) entries.push_back(KeywordEntry(keyword));
+  return entries;
+}
+
+BackConversion BackConversionFor(const ReplyOptions& options) {
+  return options.keep_request_characters ? BackConversion::OutsideRequestCharacters
+                                         : BackConversion::Everything;
+}
+
 Json HandleConvert(const std::string& id, const Json& request) {
   if (!HasStringMember(request, "title"))
     return MakeErrorReply(id, "convert request requires string field: title");
@@ -81,21 +132,22 @@ Json HandleMetrics(const std::string& id, const JiebaKeywordModel* model) {
 
 // Steps of one non-empty line up to its reply; `id` is set as soon as the
 // request names one, so an error raised later is still answered with it.
-LineOutcome HandleLine(JiebaKeywordModel* model, const std::string& line, std::string& id) {
+LineOutcome HandleLine(JiebaKeywordModel* model, const std::string& line, std::string& id,
+                       const ReplyOptions& options) {
   const Json request = Json::parse(line);
   if (HasStringMember(request, "id")) id = request["id"].get<std::string>();
   const std::string type = request.value("type", std::string());
   if (type == "shutdown") return {MakeOkReply(id), true};
-  if (type == "extract") return {HandleExtract(id, model, request), false};
+  if (type == "extract") return {HandleExtract(id, model, request, options), false};
   if (type == "convert") return {HandleConvert(id, request), false};
   if (type == "metrics") return {HandleMetrics(id, model), false};
   return {MakeErrorReply(id, "unsupported request type: " + type), false};
 }
 
-LineOutcome AnswerLine(JiebaKeywordModel* model, const std::string& line) {
+LineOutcome AnswerLine(JiebaKeywordModel* model, const std::string& line, const ReplyOptions& options) {
   std::string id;
   try {
-    return HandleLine(model, line, id);
+    return HandleLine(model, line, id, options);
   } catch (const std::exception& error) {
     return {MakeErrorReply(id, error.what()), false};
   }
@@ -128,24 +180,55 @@ std::int32_t ReadMaxLen(const Json& request) {
   return value < 1 ? kDefaultMaxLen : value;
 }
 
-Json HandleExtract(const std::string& id, JiebaKeywordModel* model, const Json& request) {
+bool ReadDetail(const Json& request) {
+  const auto member = request.find("detail");
+  if (member == request.end()) return false;
+  if (!member->is_boolean()) throw std::invalid_argument("extract request requires boolean field: detail");
+  return member->get<bool>();
+}
+
+std::size_t ReadTop(const Json& request) {
+  const auto member = request.find("top");
+  if (member == request.end()) return 0;
+  const std::size_t top = TopCount(*member);
+  if (top == 0) throw std::invalid_argument("extract request requires integer field from 1 to 100: top");
+  return top;
+}
+
+// The members are read before the extraction, so a bad one costs nothing and
+// leaves the caches as they were.
+Json HandleExtract(const std::string& id, JiebaKeywordModel* model, const Json& request,
+                   const ReplyOptions& options) {
   if (!HasStringMember(request, "title"))
     return MakeErrorReply(id, "extract request requires string field: title");
-  const std::int32_t max_len = ReadMaxLen(request);
+  const ExtractReplyAsk ask{ReadMaxLen(request), ReadDetail(request), ReadTop(request)};
   const ExtractionResult result =
-      Extract(model, request["title"].get<std::string>(), static_cast<std::size_t>(max_len));
+      Extract(model, request["title"].get<std::string>(), static_cast<std::size_t>(ask.max_len));
+  return BuildExtractReply(id, model, result, ask, options);
+}
+
+Json BuildExtractReply(const std::string& id, const JiebaKeywordModel* model, const ExtractionResult& result,
+                       const ExtractReplyAsk& ask, const ReplyOptions& options) {
   Json reply = MakeOkReply(id);
-  reply["title"] = ToTraditional(result.normalized_title);
-  reply["keywords"] = FitToBudget(ToTraditional(BuildKeywordText(result, max_len)), max_len);
+  if (ask.detail || ask.top > 0 || options.keep_request_characters) {
+    const ReplyConversion converted(result, ask.max_len, BackConversionFor(options), ask.top);
+    reply["title"] = converted.Title();
+    reply["keywords"] = converted.Keywords().text;
+    if (ask.detail) reply["keyword_list"] = KeywordEntries(converted.Keywords().list);
+    if (ask.top > 0) reply["ranked"] = KeywordEntries(converted.Ranked());
+  } else {
+    reply["title"] = ToTraditional(result.normalized_title);
+    reply["keywords"] = FitToBudget(ToTraditional(BuildKeywordText(result, ask.max_len)), ask.max_len);
+  }
   reply["len"] = result.keyword_length;
   reply.update(CollectMetrics(model));
   return reply;
 }
 
-void RequestLoop(JiebaKeywordModel* model, std::istream& in, std::ostream& out) {
+void RequestLoop(JiebaKeywordModel* model, std::istream& in, std::ostream& out, const ReplyOptions& options) {
   for (std::string line; std::getline(in, line);) {
     if (line.empty()) continue;
-    const LineOutcome outcome = AnswerLine(model, line);
+    const LineOutcome outcome = AnswerLine(model, line, options);
     WriteReply(out, outcome.reply);
     if (outcome.stop) return;
   }

@@ -119,6 +119,12 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       options.candidate_cache = true;  // an inline value, whatever it says, is ignored
       continue;
     }
+    // A value would read as a way to turn the switch off ("=0"), which it is not.
+    if (split.key == "--keep-request-characters") {
+      if (split.inline_value) throw std::invalid_argument("unsupported argument: " + arg);
+      options.keep_request_characters = true;
+      continue;
+    }
     if (const auto field = ValueOption(split.key)) {
       if (!split.inline_value) {
         if (i + 1 >= args.size()) throw std::invalid_argument("missing value for argument: " + split.key);

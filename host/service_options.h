@@ -22,6 +22,8 @@ struct ServiceOptions {
   // Bounds the candidate cache (least recently used out first); 0: unbounded.
   std::uint64_t candidate_cache_capacity = 0;
   std::int32_t intra_op_threads = 0;  // "--threads": 0 = ONNX Runtime's own choice
+  // Back-convert only the keyword characters not taken from the request.
+  bool keep_request_characters = false;
   std::string opencc_resource_dir;
   std::string opencc_config_path;
   std::string jieba_dict_dir;

@@ -12,8 +12,7 @@
 namespace quirvel {
 namespace {
 
-KeywordModelPtr LoadModel(const std::vector<std::string>& args) {
-  const ServiceOptions options = ParseServiceOptions(args);
+KeywordModelPtr LoadModel(const ServiceOptions& options) {
   ResolveServicePaths(options);
   KeywordModelPtr model = CreateKeywordModel(MakeKeywordModelConfig(options));
   if (!IsModelReady(model.get()))
@@ -43,12 +42,19 @@ KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options) {
   return config;
 }
 
+ReplyOptions MakeReplyOptions(const ServiceOptions& options) {
+  ReplyOptions reply;
+  reply.keep_request_characters = options.keep_request_characters;
+  return reply;
+}
+
 int RunWorker(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
   try {
     platform::UseUtf8Console();
-    KeywordModelPtr model = LoadModel(args);
+    const ServiceOptions options = ParseServiceOptions(args);
+    KeywordModelPtr model = LoadModel(options);
     WriteLine(err, "ready");
-    RequestLoop(model.get(), in, out);
+    RequestLoop(model.get(), in, out, MakeReplyOptions(options));
     DestroyKeywordModel(std::move(model));
     return 0;
   } catch (const std::exception& error) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/request_loop.h"
 #include "host/service_options.h"
 #include "keywords/keyword_model_types.h"
 
@@ -13,6 +14,8 @@ namespace quirvel {
 
 // The part of the command line the keyword model is built from.
 KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options);
+// The part of the command line the request loop writes its replies by.
+ReplyOptions MakeReplyOptions(const ServiceOptions& options);
 
 // The whole run after the process entry: start-up, the ready line, the loop,
 // and the fatal line on any error outside one request. Returns the exit code.

@@ -198,6 +198,45 @@ TEST(RequestLoopTest, MaxLenBelowOneBehavesAsTheDefault) {
             expected);
 }
 
+TEST(RequestLoopTest, DetailAndTopOfAnyOtherValueAreAnErrorNamingTheMember) {
+  const std::string detail = "extract request requires boolean field: detail";
+  const std::string top = "extract request requires integer field from 1 to 100: top";
+  const struct {
+    const char* members;
+    const std::string& message;
+  } cases[] = {
+      {R"("detail":"true")", detail}, {R"("detail":1)", detail},
+      {R"("detail":null)", detail},   {R"("detail":[true])", detail},
+      {R"("detail":{})", detail},     {R"("top":0)", top},
+      {R"("top":101)", top},          {R"("top":-5)", top},
+      {R"("top":2.5)", top},          {R"("top":"5")", top},
+      {R"("top":true)", top},         {R"("top":null)", top},
+      {R"("top":[5])", top},          {R"("top":{"n":5})", top},
+      {R"("top":1e300)", top},        {R"("detail":true,"top":0)", top},
+  };
+  for (const auto& c : cases) {
+    const std::string line =
+        std::string(R"({"id":"d","type":"extract","title":"USB","max_len":3,)") + c.members + "}";
+    EXPECT_EQ(Serve(line + "\n" + R"({"id":"n","type":"shutdown"})" + "\n"),
+              ErrorLine("d", c.message) + R"({"id":"n","ok":true})" + "\n")
+        << c.members;
+  }
+}
+
+TEST(RequestLoopTest, DetailAndTopAddOnlyTheirMembers) {
+  const std::string base = R"({"id":"x","type":"extract","title":"USB cable","max_len":3)";
+  const std::string plain = Serve(base + "}\n");
+  for (const char* unasked : {R"(,"detail":false)", R"(,"other":1)"})
+    EXPECT_EQ(Serve(base + unasked + "}\n"), plain);
+  // An absent model gives the fallback: no keyword list and no ranked candidates.
+  Json asked = Json::parse(Serve(base + R"(,"detail":true,"top":5.0})" + "\n"));
+  EXPECT_EQ(asked["keyword_list"], Json::array());
+  EXPECT_EQ(asked["ranked"], Json::array());
+  asked.erase("keyword_list");
+  asked.erase("ranked");
+  EXPECT_EQ(asked.dump() + "\n", plain);
+}
+
 struct MaxLenCase {
   const char* json;
   std::int32_t expected;

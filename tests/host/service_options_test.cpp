@@ -67,7 +67,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"negative_threads", {"m", "t", "--threads=-1"},
                     "--threads must be 0 (ONNX Runtime's choice) or more: -1"},
         FailureCase{"threads_without_digits", {"m", "t", "--threads", "all"}, "invalid stoi argument"},
-        FailureCase{"threads_without_value", {"m", "t", "--threads"}, "missing value for argument: --threads"}),
+        FailureCase{"threads_without_value", {"m", "t", "--threads"}, "missing value for argument: --threads"},
+        // A switch that would read "=0" as "off" while turning on refuses any value.
+        FailureCase{"keep_request_characters_with_value", {"m", "t", "--keep-request-characters=0"},
+                    "unsupported argument: --keep-request-characters=0"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST(ServiceOptionsTest, DefaultsWithTwoPositionalPaths) {
@@ -137,6 +140,11 @@ TEST(ServiceOptionsTest, CandidateCacheCapacityIsACountAndZeroMeansUnbounded) {
   EXPECT_EQ(Parse({"m", "t", "--candidate-cache-capacity=18446744073709551615"}).candidate_cache_capacity,
             UINT64_MAX);
   EXPECT_FALSE(Parse({"m", "t", "--candidate-cache-capacity=5"}).candidate_cache) << "a bound switches nothing on";
+}
+
+TEST(ServiceOptionsTest, KeepRequestCharactersIsASwitchOffByDefault) {
+  EXPECT_FALSE(Parse({"m", "t"}).keep_request_characters);
+  EXPECT_TRUE(Parse({"--keep-request-characters", "m", "t"}).keep_request_characters);
 }
 
 TEST(ServiceOptionsTest, LastSettingWins) {
