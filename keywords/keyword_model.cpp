@@ -10,8 +10,8 @@
 namespace quirvel {
 namespace {
 
-// The engine is built with its own defaults for everything the command line
-// does not choose (profile, output mode and thread count), and with unit-length vectors.
+// The engine takes what the command line chose (profile, output mode, intra-op
+// thread count), its own defaults for the rest, and gives unit-length vectors.
 EmbeddingClientConfig ClientConfigFor(const KeywordModelConfig& config) {
   EmbeddingClientConfig client;
   client.backend = 0;

@@ -48,8 +48,9 @@ std::vector<std::string> PromptTexts(const std::string& normalized_title) {
           std::string(kAttributePrompt) + normalized_title, std::string(kMarketingPrompt)};
 }
 
-// The marketing prompt and repeated titles make most prompt lookups hits, so
-// the prompts always go through their cache.
+// The marketing prompt is the same for every title, so after the first request
+// it always comes from the cache; the three prompts that hold the title come
+// from it only when a recent title comes again.
 bool EmbedPrompts(JiebaKeywordModel& model, const std::string& normalized_title, PromptVectors& out) {
   auto vectors = CachedEmbedTexts(*model.client, model.prompt_cache, PromptTexts(normalized_title),
                                   model.title_max_length, nullptr);

@@ -219,7 +219,7 @@ void AddInputsAndOutput(GraphBuilder& b, std::int64_t hidden) {
               {Symbolic("batch"), Symbolic("seq"), Fixed(hidden)});
 }
 
-void CheckSpec(const BertShape& s) {
+void CheckShape(const BertShape& s) {
   if (s.hidden < 1 || s.layers < 1 || s.heads < 1 || s.feed_forward < 1 || s.vocab < 1 ||
       s.max_positions < 1) {
     throw std::runtime_error("every BERT size must be at least 1");
@@ -262,7 +262,7 @@ BertShape BertPreset(const std::string& name) {
 }
 
 void WriteBertModel(const BertShape& shape, const std::string& path) {
-  CheckSpec(shape);
+  CheckShape(shape);
   Bert m{GraphBuilder(kOpsetWithLayerNorm), shape, WeightStream(shape.random_state), "", "", "", ""};
   AddInputsAndOutput(m.builder, shape.hidden);
   BuildConstants(m);
