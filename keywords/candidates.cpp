@@ -10,12 +10,10 @@ namespace {
 
 constexpr std::size_t kMaxPhraseWindow = 4;
 
-// An ASCII byte of a model number or word; "*" is not one.
-bool IsModelByte(unsigned char byte) { return byte < 0x80 && IsWordChar(byte); }
-
+// An ASCII byte of a model number or word (IsWordChar: "*" is not one).
 bool HasModelByte(const std::string& text) {
   return std::any_of(text.begin(), text.end(),
-                     [](char c) { return IsModelByte(static_cast<unsigned char>(c)); });
+                     [](char c) { return IsWordChar(static_cast<unsigned char>(c)); });
 }
 
 bool HasCandidateLength(const std::string& text) {

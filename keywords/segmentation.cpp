@@ -8,6 +8,7 @@
 
 #include "host/resources.h"
 #include "host/unicode.h"
+#include "host/utf8.h"
 #include "keywords/jieba_dictionary.h"
 
 namespace quirvel {
@@ -42,15 +43,9 @@ void BuildSharedJieba() {
   MarkJiebaLoaded();
 }
 
-bool IsAsciiAlnum(unsigned char byte) {
-  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
-}
-
-// Unlike the model bytes of the candidates, "*" belongs to a word here.
-bool IsSegmentationWordByte(unsigned char byte) {
-  return IsAsciiAlnum(byte) || byte == '*' || byte == '+' || byte == '-' || byte == '.' || byte == '/' ||
-         byte == '_';
-}
+// The word characters, and "*": unlike in the candidates' model numbers, it
+// belongs to an ASCII word here.
+bool IsSegmentationWordByte(unsigned char byte) { return IsWordChar(byte) || byte == '*'; }
 
 // End of the Han run that starts at `start` (== start when there is none).
 std::size_t HanRunEnd(const std::string& title, std::size_t start) {
