@@ -4,19 +4,13 @@
 #include <stdexcept>
 #include <unordered_set>
 
+#include "host/utf8.h"
 #include "tools/modelgen/graph_builder.h"
 
 namespace quirvel::modelgen {
 namespace {
 
 constexpr std::int64_t kFirstOrdinaryId = 104;  // after [PAD], [unusedN], [UNK], [CLS], [SEP], [MASK]
-
-std::size_t CharLength(unsigned char lead) {
-  if (lead >= 0xF0 && lead <= 0xF7) return 4;
-  if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
-  if (lead >= 0xC0) return 2;
-  return 1;
-}
 
 std::vector<std::string> SpecialTokens() {
   std::vector<std::string> tokens = {"[PAD]"};
@@ -42,11 +36,8 @@ void AddDictionaryCharacters(const std::string& path, std::vector<std::string>& 
   std::string line;
   while (std::getline(in, line)) {
     const std::string word = line.substr(0, line.find(' '));
-    for (std::size_t i = 0; i < word.size();) {
-      const std::size_t length = std::min(CharLength(static_cast<unsigned char>(word[i])), word.size() - i);
-      std::string character = word.substr(i, length);
-      i += length;
-      if (length > 1 && seen.insert(character).second) tokens.push_back(std::move(character));
+    for (std::string& character : SplitUtf8Chars(word)) {
+      if (character.size() > 1 && seen.insert(character).second) tokens.push_back(std::move(character));
     }
   }
 }
