@@ -14,10 +14,6 @@
 #include "embedcore/profiles.h"
 
 struct embedcore_engine {
-  std::uint32_t backend_id = 0;
-  std::uint32_t device = 0;
-  std::uint32_t profile = 0;
-  std::uint32_t output_mode = 0;
   embedcore_status status = EMBEDCORE_OK;
   std::string message;
   std::unique_ptr<quirvel::IEmbeddingBackend> backend;
@@ -28,7 +24,6 @@ struct embedcore_engine {
 namespace {
 
 constexpr std::uint32_t kDeviceGpu = 1;
-constexpr std::uint32_t kDeviceAutomatic = 2;
 
 embedcore_status Fail(embedcore_engine& engine, embedcore_status status, std::string message) {
   engine.status = status;
@@ -47,19 +42,13 @@ void Succeed(embedcore_engine& engine) {
   engine.message.clear();
 }
 
-void StoreOptions(embedcore_engine& engine, const embedcore_options& options) {
-  engine.backend_id = options.backend;
-  engine.device = options.device == kDeviceAutomatic ? 0 : options.device;
-  engine.profile = options.profile != quirvel::kProfileAuto
-                       ? options.profile
-                       : quirvel::DetectProfile(options.model_path, options.tokenizer_path);
-  engine.output_mode = options.output_mode;
-  engine.default_max_length = options.default_max_length;
-}
-
-quirvel::CoreOptions ToCoreOptions(const embedcore_engine& engine, const embedcore_options& options) {
+// The engine's options as the core takes them; a profile of 0 is guessed from
+// the paths, which may still give 0.
+quirvel::CoreOptions ToCoreOptions(const embedcore_options& options) {
   quirvel::CoreOptions core;
-  core.profile = engine.profile;
+  core.profile = options.profile != quirvel::kProfileAuto
+                     ? options.profile
+                     : quirvel::DetectProfile(options.model_path, options.tokenizer_path);
   core.output_mode = static_cast<quirvel::OutputMode>(options.output_mode);
   core.expected_dimension = options.expected_dimension;
   core.normalize = options.normalize >= 0;
@@ -69,7 +58,7 @@ quirvel::CoreOptions ToCoreOptions(const embedcore_engine& engine, const embedco
 }
 
 void BuildBackend(embedcore_engine& engine, const embedcore_options& options) {
-  StoreOptions(engine, options);
+  engine.default_max_length = options.default_max_length;
   if (options.device == kDeviceGpu) {
     Fail(engine, EMBEDCORE_DEVICE_UNAVAILABLE, "GPU device is not available in this build");
     return;
@@ -79,7 +68,7 @@ void BuildBackend(embedcore_engine& engine, const embedcore_options& options) {
     return;
   }
   engine.backend = std::make_unique<quirvel::OnnxEmbeddingBackend>(options.model_path, options.tokenizer_path,
-                                                                   ToCoreOptions(engine, options));
+                                                                   ToCoreOptions(options));
   if (engine.backend && engine.backend->is_ready()) {
     Succeed(engine);
     return;
@@ -121,7 +110,8 @@ void SetIfGiven(std::int32_t* target, std::int32_t value) {
 std::int32_t EmbedLocked(embedcore_engine& engine, const char* const* texts_utf8, std::int32_t text_count,
                          std::int32_t max_length, float* output, std::int32_t output_capacity,
                          std::int32_t* out_count, std::int32_t* out_dimension) {
-  if (!engine.backend || texts_utf8 == nullptr || text_count < 1 || output == nullptr || output_capacity < 1) {
+  if (!engine.backend || texts_utf8 == nullptr || text_count < 1 || output == nullptr ||
+      output_capacity < 1) {
     return Refuse(engine, EMBEDCORE_INVALID_ARGUMENT, "invalid embedcore_embed_texts argument");
   }
   if (max_length < 1 && engine.default_max_length > 0) max_length = engine.default_max_length;

@@ -29,12 +29,11 @@ struct CoreState {
   ort::SessionOptions session_options;
   ort::Session session;
   std::unique_ptr<Tokenizer> tokenizer;
-  std::uint32_t profile = kProfileAuto;
+  // As the caller gave them, with the profile's dimension in place of none.
+  CoreOptions options;
+  // The mode the selection works towards: the caller's, else the profile's,
+  // and it may settle an open one.
   OutputMode mode = OutputMode::Auto;
-  std::int32_t expected_dimension = 0;
-  bool normalize = true;
-  std::int32_t intra_op_threads = 0;
-  std::int32_t inter_op_threads = 0;
   OutputKind kind = OutputKind::SentenceEmbedding;
   std::string output_name;
   std::uint64_t output_index = 0;
@@ -44,7 +43,6 @@ struct CoreState {
   // Set when the first 3D output was taken as mean-of-tokens only because the
   // caller left the mode open: a named pooled output met later still wins.
   bool mode_from_first_3d = false;
-  SubBatchLimits limits;
   // Read without the lock by is_ready() and dimension() while embed() rewrites it.
   std::atomic<std::int32_t> dimension{0};
   std::string message;
@@ -65,7 +63,9 @@ bool IsTokenKind(OutputKind kind) {
 
 bool IsAutoOr(OutputMode mode, OutputMode other) { return mode == OutputMode::Auto || mode == other; }
 
-std::string ProfilePrefix(const CoreState& s) { return std::string("profile ") + ProfileName(s.profile); }
+std::string ProfilePrefix(const CoreState& s) {
+  return std::string("profile ") + ProfileName(s.options.profile);
+}
 
 bool IsReady(const CoreState& s) { return s.session && s.tokenizer && s.dimension.load() > 0; }
 
@@ -100,15 +100,10 @@ void CreateRuntimeObjects(CoreState& s) {
 }
 
 void CopyOptions(CoreState& s, const CoreOptions& options) {
-  s.profile = options.profile;
-  s.mode = options.output_mode;
-  s.expected_dimension = options.expected_dimension;
-  s.normalize = options.normalize;
-  s.intra_op_threads = options.intra_op_threads;
-  s.inter_op_threads = options.inter_op_threads;
-  s.limits = SubBatchLimits{options.token_budget, options.run_cost_tokens};
-  if (s.mode == OutputMode::Auto) s.mode = DefaultOutputMode(s.profile);
-  if (s.expected_dimension < 1) s.expected_dimension = DefaultExpectedDimension(s.profile);
+  s.options = options;
+  if (s.options.expected_dimension < 1)
+    s.options.expected_dimension = DefaultExpectedDimension(options.profile);
+  s.mode = options.output_mode == OutputMode::Auto ? DefaultOutputMode(options.profile) : options.output_mode;
 }
 
 // One thread per worker is the setting for several workers sharing the cores:
@@ -116,9 +111,9 @@ void CopyOptions(CoreState& s, const CoreOptions& options) {
 // neighbouring worker, so with one thread nothing spins.
 void ConfigureThreads(const CoreState& s, OrtSessionOptions* options) {
   const ort::Functions& api = ort::Api();
-  ort::Check(api.SetIntraOpNumThreads(options, s.intra_op_threads));
-  ort::Check(api.SetInterOpNumThreads(options, s.inter_op_threads));
-  if (s.intra_op_threads != 1) return;
+  ort::Check(api.SetIntraOpNumThreads(options, s.options.intra_op_threads));
+  ort::Check(api.SetInterOpNumThreads(options, s.options.inter_op_threads));
+  if (s.options.intra_op_threads != 1) return;
   ort::Check(api.AddSessionConfigEntry(options, "session.intra_op.allow_spinning", "0"));
   ort::Check(api.AddSessionConfigEntry(options, "session.inter_op.allow_spinning", "0"));
 }
@@ -240,10 +235,10 @@ void ReadDeclaredDimension(CoreState& s) {
   RequireFloat(shape, s.output_name);
   const std::int32_t dimension = ToDimension(DeclaredDimension(shape.dims));
   s.dimension = dimension;
-  if (s.expected_dimension > 0 && dimension != s.expected_dimension) {
+  if (s.options.expected_dimension > 0 && dimension != s.options.expected_dimension) {
     throw std::runtime_error("unexpected embedding dimension for " + ProfilePrefix(s) + ": got " +
                              std::to_string(dimension) + ", expected " +
-                             std::to_string(s.expected_dimension));
+                             std::to_string(s.options.expected_dimension));
   }
 }
 
@@ -311,7 +306,7 @@ bool ValidSentenceShape(const std::vector<std::int64_t>& dims, const PaddedBatch
 }
 
 void FinishRow(const CoreState& s, std::vector<float> row, Rows& rows) {
-  if (s.normalize) L2Normalize(row);
+  if (s.options.normalize) L2Normalize(row);
   rows.push_back(std::move(row));
 }
 
@@ -382,7 +377,8 @@ void RunSubBatch(CoreState& s, const TokenIdRows& ids, const SubBatch& members, 
 // call: the caller sees no rows and the message of that run.
 void RunBatch(CoreState& s, const std::vector<std::string>& texts, std::int32_t max_length, Rows& rows) {
   const TokenIdRows ids = EncodeAll(*s.tokenizer, texts, max_length);
-  const std::vector<SubBatch> plan = PlanSubBatches(TokenCounts(ids), s.limits);
+  const std::vector<SubBatch> plan =
+      PlanSubBatches(TokenCounts(ids), SubBatchLimits{s.options.token_budget, s.options.run_cost_tokens});
   if (plan.empty()) return;  // every text encodes to no ids
   Rows ordered(ids.size());
   for (const SubBatch& run : plan) {

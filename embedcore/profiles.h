@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace quirvel {
 
@@ -33,8 +36,17 @@ OutputMode DefaultOutputMode(std::uint32_t profile);
 // 0 means any dimension is accepted.
 std::int32_t DefaultExpectedDimension(std::uint32_t profile);
 
+// The profile "--profile" names (the exact, case-sensitive canonical name or
+// one of its short names); 0 ("auto") for any other text.
+std::uint32_t ProfileFromCommandLineName(std::string_view name);
+
 // Guesses the profile from the model and tokenizer paths (either may be null):
 // model directories are usually named after the model.
 std::uint32_t DetectProfile(const char* model_path, const char* tokenizer_path);
+
+// The mode "--output-mode" names ("auto", "sentence-embedding", ...), if any.
+std::optional<OutputMode> OutputModeNamed(std::string_view name);
+// Every such name, in identifier order, separated by ", ".
+std::string OutputModeNameList();
 
 }  // namespace quirvel

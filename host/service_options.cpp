@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "embedcore/profiles.h"
+
 namespace quirvel {
 namespace {
 
@@ -149,35 +151,12 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   return options;
 }
 
-std::uint32_t ProfileIdFromName(std::string_view name) {
-  struct Alias {
-    const char* name;
-    std::uint32_t id;
-  };
-  static const std::array<Alias, 15> kAliases{{
-      {"bge-large-zh-v1.5", 1}, {"bge", 1}, {"bge-zh", 1},
-      {"gte-large-zh", 2}, {"gte-large", 2},
-      {"gte-multilingual-base", 3}, {"gte-multilingual", 3}, {"lumox427", 3},
-      {"bge-m3", 4},
-      {"dmeta", 5}, {"dmeta-embedding-zh", 5}, {"Merel-ko--Dmeta-embedding-zh-onnx", 5},
-      {"qwen3", 6}, {"qwen3-embedding", 6}, {"qwen3-embedding-0.6b", 6},
-  }};
-  for (const auto& alias : kAliases) {
-    if (name == alias.name) return alias.id;
-  }
-  return 0;
-}
+std::uint32_t ProfileIdFromName(std::string_view name) { return ProfileFromCommandLineName(name); }
 
-// In the engine's identifier order, so the index is the identifier.
 std::uint32_t OutputModeFromName(std::string_view name) {
-  static const std::array<const char*, 6> kNames{
-      {"auto", "sentence-embedding", "mean-tokens", "first-token", "dense-vecs", "last-token"}};
-  std::string listed;
-  for (std::size_t id = 0; id < kNames.size(); ++id) {
-    if (name == kNames[id]) return static_cast<std::uint32_t>(id);
-    listed += (id == 0 ? "" : ", ") + std::string(kNames[id]);
-  }
-  throw std::invalid_argument("unknown output mode: " + std::string(name) + " (expected one of " + listed + ")");
+  if (const std::optional<OutputMode> mode = OutputModeNamed(name)) return static_cast<std::uint32_t>(*mode);
+  throw std::invalid_argument("unknown output mode: " + std::string(name) + " (expected one of " +
+                              OutputModeNameList() + ")");
 }
 
 }  // namespace quirvel

@@ -6,22 +6,13 @@
 #include <string_view>
 #include <vector>
 
-#include "ranking/rank_mode.h"
+#include "keywords/keyword_model_config.h"
 
 namespace quirvel {
 
-struct ServiceOptions {
-  std::string model_path;
-  std::string tokenizer_path;
-  std::uint32_t profile = 0;  // ModelProfile identifier, 0 = "auto"
-  RankMode rank_mode = RankMode::Default;
-  std::uint32_t output_mode = 0;  // the engine's OutputMode identifier, 0 = the profile's default
-  std::int32_t title_max_length = 128;
-  std::int32_t candidate_max_length = 64;
-  bool candidate_cache = false;
-  // Bounds the candidate cache (least recently used out first); 0: unbounded.
-  std::uint64_t candidate_cache_capacity = 0;
-  std::int32_t intra_op_threads = 0;  // "--threads": 0 = ONNX Runtime's own choice
+// The keyword model's settings, which the host hands on as they are, and the
+// host's own.
+struct ServiceOptions : KeywordModelConfig {
   // Back-convert only the keyword characters not taken from the request.
   bool keep_request_characters = false;
   std::string opencc_resource_dir;

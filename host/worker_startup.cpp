@@ -27,20 +27,7 @@ void WriteLine(std::ostream& err, const std::string& text) {
 
 }  // namespace
 
-KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options) {
-  KeywordModelConfig config;
-  config.model_path = options.model_path;
-  config.tokenizer_path = options.tokenizer_path;
-  config.profile = options.profile;
-  config.rank_mode = options.rank_mode;
-  config.output_mode = options.output_mode;
-  config.title_max_length = options.title_max_length;
-  config.candidate_max_length = options.candidate_max_length;
-  config.candidate_cache = options.candidate_cache;
-  config.candidate_cache_capacity = options.candidate_cache_capacity;
-  config.intra_op_threads = options.intra_op_threads;
-  return config;
-}
+KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options) { return options; }
 
 ReplyOptions MakeReplyOptions(const ServiceOptions& options) {
   ReplyOptions reply;

@@ -10,21 +10,16 @@
 namespace quirvel {
 namespace {
 
-// The engine takes what the command line chose (profile, output mode, intra-op
-// thread count), its own defaults for the rest, and gives unit-length vectors.
+// The engine takes what the command line chose (paths, profile, output mode,
+// intra-op thread count) and its own defaults for the rest: unit-length
+// vectors, no default token limit, the dimension of the profile.
 EmbeddingClientConfig ClientConfigFor(const KeywordModelConfig& config) {
   EmbeddingClientConfig client;
-  client.backend = 0;
-  client.device = 0;
-  client.output_mode = config.output_mode;
-  client.default_max_length = 0;
-  client.expected_dimension = 0;
-  client.intra_op_threads = config.intra_op_threads;
-  client.inter_op_threads = 0;
-  client.profile = config.profile;
   client.model_path = config.model_path;
   client.tokenizer_path = config.tokenizer_path;
-  client.normalize = true;
+  client.profile = config.profile;
+  client.output_mode = config.output_mode;
+  client.intra_op_threads = config.intra_op_threads;
   return client;
 }
 

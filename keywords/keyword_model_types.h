@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "keywords/keyword_model_config.h"
 #include "keywords/segmentation.h"
 #include "ranking/embedding_cache.h"
 #include "ranking/embedding_client.h"
@@ -16,20 +17,6 @@
 #include "ranking/ranked_candidate.h"
 
 namespace quirvel {
-
-// What the host hands to the model factory.
-struct KeywordModelConfig {
-  std::string model_path;
-  std::string tokenizer_path;
-  std::uint32_t profile = 0;
-  RankMode rank_mode = RankMode::Default;
-  std::uint32_t output_mode = 0;  // handed to the engine; 0 = the profile's default
-  std::int32_t title_max_length = 128;
-  std::int32_t candidate_max_length = 64;
-  bool candidate_cache = false;
-  std::uint64_t candidate_cache_capacity = 0;  // 0: unbounded
-  std::int32_t intra_op_threads = 0;  // handed to the engine; 0 = ONNX Runtime's own choice
-};
 
 struct ExtractionResult {
   std::string input_title;       // as the request gave it

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace quirvel {
 namespace {
@@ -13,7 +16,9 @@ struct DetectCase {
   std::uint32_t expected;
 };
 
-void PrintTo(const DetectCase& c, std::ostream* os) { *os << (c.model ? c.model : "null") << " " << (c.tokenizer ? c.tokenizer : "null"); }
+void PrintTo(const DetectCase& c, std::ostream* os) {
+  *os << (c.model ? c.model : "null") << " " << (c.tokenizer ? c.tokenizer : "null");
+}
 
 class DetectProfileTest : public ::testing::TestWithParam<DetectCase> {};
 
@@ -26,7 +31,8 @@ TEST_P(DetectProfileTest, PicksTheFirstMatchingGroup) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, DetectProfileTest,
     ::testing::Values(DetectCase{"/models/BGE-M3/model.onnx", "/any/tokenizer.json", kProfileBgeM3},
-                      DetectCase{"/m/qwen3_embedding/model.onnx", "/t/bge-m3/tok.json", kProfileQwen3Embedding06B},
+                      DetectCase{"/m/qwen3_embedding/model.onnx", "/t/bge-m3/tok.json",
+                                 kProfileQwen3Embedding06B},
                       DetectCase{"/m/plain/model.onnx", "/t/vocab.txt", kProfileAuto},
                       DetectCase{nullptr, "/t/gte-large-zh/vocab.txt", kProfileGteLargeZh},
                       DetectCase{"/m/bge-large-zh/model.onnx", nullptr, kProfileBgeLargeZhV15},
@@ -67,6 +73,29 @@ INSTANTIATE_TEST_SUITE_P(
                       ProfileDefaultsCase{6, "qwen3-embedding-0.6b", OutputMode::LastToken, 1024},
                       ProfileDefaultsCase{7, "auto", OutputMode::Auto, 0},
                       ProfileDefaultsCase{0xFFFFFFFFu, "auto", OutputMode::Auto, 0}));
+
+// A model's canonical name selects it wherever a user may write it: on the
+// command line and in the name of the folder the model is kept in.
+TEST(ProfileNamesTest, EveryCanonicalNameSelectsItsProfile) {
+  for (std::uint32_t profile = kProfileBgeLargeZhV15; profile <= kProfileQwen3Embedding06B; ++profile) {
+    const std::string name = ProfileName(profile);
+    EXPECT_EQ(ProfileFromCommandLineName(name), profile) << name;
+    EXPECT_EQ(DetectProfile(("/models/" + name + "/model.onnx").c_str(), nullptr), profile) << name;
+  }
+}
+
+// The listed names are the accepted ones, in identifier order.
+TEST(OutputModeNamesTest, ListedNamesGiveTheirModes) {
+  std::vector<std::string> names;
+  std::istringstream listed(OutputModeNameList());
+  for (std::string name; std::getline(listed >> std::ws, name, ',');) names.push_back(name);
+  ASSERT_EQ(names.size(), 6u) << OutputModeNameList();
+  for (std::size_t id = 0; id < names.size(); ++id) {
+    EXPECT_EQ(OutputModeNamed(names[id]), static_cast<OutputMode>(id)) << names[id];
+  }
+  EXPECT_EQ(OutputModeNamed("Auto"), std::nullopt);
+  EXPECT_EQ(OutputModeNamed(""), std::nullopt);
+}
 
 }  // namespace
 }  // namespace quirvel
