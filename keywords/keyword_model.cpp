@@ -48,8 +48,6 @@ KeywordModelPtr CreateKeywordModel(const KeywordModelConfig& config) {
   }
 }
 
-// Releases in the reverse order of what the model holds onto: caches, error
-// text, the client with its engine, then the paths.
 void DestroyKeywordModel(KeywordModelPtr model) {
   if (!model) return;
   model->candidate_cache.Clear();
