@@ -15,7 +15,9 @@ set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 third_party="$repo/third_party"
-cache_root="${QUIRVEL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/quirvel-worker}"
+# shellcheck source=scripts/compiler_cache.sh
+source "$repo/scripts/compiler_cache.sh"
+cache_root=$quirvel_cache_root
 cache="$cache_root/npm"
 
 debian_packages=(
@@ -27,7 +29,7 @@ debian_packages=(
   clang libclang-rt-14-dev clang-tidy python3
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth
-  parallel
+  parallel ccache
 )
 
 ort_pkg="onnxruntime-node@1.30.0"

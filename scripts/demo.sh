@@ -8,6 +8,9 @@ set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 bash scripts/bootstrap.sh
+# shellcheck source=scripts/compiler_cache.sh
+source scripts/compiler_cache.sh
+quirvel_use_compiler_cache "$repo"
 
 build=${QUIRVEL_DEMO_BUILD:-$repo/build-release}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_BUILD_TESTS=OFF >/dev/null
