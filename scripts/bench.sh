@@ -21,7 +21,5 @@ build_benchmark_tools
 choose_model "$@"
 shift $model_args_used
 
-"$build/bench/driver/quirvel-bench-driver" \
-  --worker "$build/host/quirvel-worker" --model "$model" --tokenizer "$tokenizer" \
-  --json "$out/bench.json" --svg "$out/latency.svg" "$@"
+run_driver --json "$out/bench.json" --svg "$out/latency.svg" "$@"
 echo "results: $out/bench.json, $out/latency.svg"

@@ -25,3 +25,10 @@ choose_model() {
   tokenizer=$demo/vocab.txt
   model_args_used=0
 }
+
+# The benchmark driver on this build's worker and the chosen model; the
+# arguments go to the driver.
+run_driver() {
+  "$build/bench/driver/quirvel-bench-driver" \
+    --worker "$build/host/quirvel-worker" --model "$model" --tokenizer "$tokenizer" "$@"
+}

@@ -28,9 +28,7 @@ build_benchmark_tools
 choose_model "$@"
 shift $model_args_used
 
-"$build/bench/driver/quirvel-bench-driver" \
-  --worker "$build/host/quirvel-worker" --model "$model" --tokenizer "$tokenizer" \
-  --requests "$requests" --cache both --metrics-every $((requests / 100 > 0 ? requests / 100 : 1)) \
+run_driver --requests "$requests" --cache both --metrics-every $((requests / 100 > 0 ? requests / 100 : 1)) \
   --warm-up $((requests / 10)) --max-rss-growth "${QUIRVEL_SOAK_MAX_GROWTH:-3}" \
   --json "$out/soak.json" --svg "$out/latency.svg" --rss-csv "$out/rss.csv" --rss-svg "$out/rss.svg" "$@"
 echo "memory curve: $out/rss.csv, $out/rss.svg"
@@ -47,12 +45,12 @@ if [[ ! -f $wide/model.onnx || ! -f $wide/vocab.txt ]]; then
   "$build/tools/modelgen/quirvel-modelgen" demo "$wide" --jieba-dict "$repo/third_party/cppjieba/dict" \
     --width "$width"
 fi
+model=$wide/model.onnx
+tokenizer=$wide/vocab.txt
 distinct_soak() {
   local name=$1
   shift
-  "$build/bench/driver/quirvel-bench-driver" \
-    --worker "$build/host/quirvel-worker" --model "$wide/model.onnx" --tokenizer "$wide/vocab.txt" \
-    --titles "$titles" --distinct --metrics-every 100 --warm-up 500 \
+  run_driver --titles "$titles" --distinct --metrics-every 100 --warm-up 500 \
     --max-rss-per-1000 "${QUIRVEL_SOAK_MAX_MIB_PER_1000:-2}" --rss-csv "$out/distinct-$name.csv" "$@"
 }
 distinct_soak off --cache off

@@ -5,7 +5,10 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
+#include "host/unicode.h"
 #include "tools/modelgen/demo_model.h"
 #include "tools/modelgen/graph_builder.h"
 
@@ -227,14 +230,6 @@ void CheckShape(const BertShape& s) {
   if (s.hidden % s.heads != 0) throw std::runtime_error("hidden size must be a multiple of the head count");
 }
 
-std::string Utf8(std::uint32_t code_point) {
-  std::string out;
-  out += static_cast<char>(0xE0 | (code_point >> 12));
-  out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-  out += static_cast<char>(0x80 | (code_point & 0x3F));
-  return out;
-}
-
 // Qwen3-Embedding-0.6B's sizes and vocabulary. Its layers attend causally where
 // these attend both ways, which costs the same multiplications per token.
 BertShape Qwen3Shape() {
@@ -280,7 +275,11 @@ std::vector<std::string> BertVocabulary(std::int64_t size) {
     throw std::runtime_error("vocabulary size must be between " + std::to_string(tokens.size()) + " and " +
                              std::to_string(tokens.size() + kLastIdeograph - kFirstIdeograph + 1));
   }
-  for (std::uint32_t c = kFirstIdeograph; tokens.size() < wanted; ++c) tokens.push_back(Utf8(c));
+  for (std::uint32_t c = kFirstIdeograph; tokens.size() < wanted; ++c) {
+    std::string token;
+    AppendUtf8(token, c);
+    tokens.push_back(std::move(token));
+  }
   return tokens;
 }
 
