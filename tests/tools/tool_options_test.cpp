@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,10 @@ struct NumberCase {
   std::string parsed;  // empty: refused
 };
 
+void PrintTo(const NumberCase& c, std::ostream* out) {
+  *out << "type " << static_cast<int>(c.type) << ", \"" << c.text << "\"";
+}
+
 std::string ParseAs(Type type, const std::string& text) {
   switch (type) {
     case Type::kInt32:
@@ -138,6 +143,8 @@ struct DecimalCase {
   std::string text;
   double parsed;  // < 0: refused
 };
+
+void PrintTo(const DecimalCase& c, std::ostream* out) { *out << "\"" << c.text << "\""; }
 
 class ParseNonNegativeDecimalTest : public ::testing::TestWithParam<DecimalCase> {};
 
