@@ -1,36 +1,14 @@
 #include "bench/driver/driver_options.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <functional>
-#include <map>
 #include <stdexcept>
+
+#include "tools/options/tool_options.h"
 
 namespace quirvel::bench {
 namespace {
 
-size_t ParseCount(const std::string& key, const std::string& value) {
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long parsed = std::strtoull(value.c_str(), &end, 10);
-  if (value.empty() || value[0] == '-' || *end != '\0' || errno != 0) {
-    throw std::invalid_argument(key + " needs a non-negative integer, got: " + value);
-  }
-  return static_cast<size_t>(parsed);
-}
-
-double ParseNonNegative(const std::string& key, const std::string& value, const char* what) {
-  char* end = nullptr;
-  const double parsed = std::strtod(value.c_str(), &end);
-  if (value.empty() || *end != '\0' || !(parsed >= 0)) {
-    throw std::invalid_argument(key + " needs " + what + ", got: " + value);
-  }
-  return parsed;
-}
-
-double ParsePercent(const std::string& key, const std::string& value) {
-  return ParseNonNegative(key, value, "a non-negative percentage") / 100.0;
-}
+using cli::ParseInteger;
+using cli::ParseNonNegativeDecimal;
 
 std::vector<bool> ParseCacheModes(const std::string& value) {
   if (value == "off") return {false};
@@ -39,71 +17,46 @@ std::vector<bool> ParseCacheModes(const std::string& value) {
   throw std::invalid_argument("--cache needs off, on or both, got: " + value);
 }
 
-using Setter = std::function<void(DriverOptions&, const std::string&, const std::string&)>;
-
-const std::map<std::string, Setter>& ValueOptions() {
-  static const std::map<std::string, Setter> options = {
-      {"--worker", [](DriverOptions& o, auto&, auto& v) { o.worker = v; }},
-      {"--launcher", [](DriverOptions& o, auto&, auto& v) { o.launcher = v; }},
-      {"--model", [](DriverOptions& o, auto&, auto& v) { o.model = v; }},
-      {"--tokenizer", [](DriverOptions& o, auto&, auto& v) { o.tokenizer = v; }},
-      {"--worker-arg", [](DriverOptions& o, auto&, auto& v) { o.worker_args.push_back(v); }},
-      {"--titles",
-       [](DriverOptions& o, auto&, auto& v) {
-         o.titles = v;
-         o.titles_required = true;
-       }},
-      {"--requests", [](DriverOptions& o, auto& k, auto& v) { o.requests = ParseCount(k, v); }},
-      {"--max-len",
-       [](DriverOptions& o, auto& k, auto& v) { o.max_len = static_cast<int>(ParseCount(k, v)); }},
-      {"--cache", [](DriverOptions& o, auto&, auto& v) { o.cache_modes = ParseCacheModes(v); }},
-      {"--metrics-every", [](DriverOptions& o, auto& k, auto& v) { o.metrics_every = ParseCount(k, v); }},
-      {"--warm-up", [](DriverOptions& o, auto& k, auto& v) { o.warm_up = ParseCount(k, v); }},
-      {"--max-rss-growth",
-       [](DriverOptions& o, auto& k, auto& v) { o.max_late_growth = ParsePercent(k, v); }},
-      {"--max-rss-per-1000",
-       [](DriverOptions& o, auto& k, auto& v) {
-         o.max_mib_per_thousand = ParseNonNegative(k, v, "a non-negative number of MiB");
-       }},
-      {"--json", [](DriverOptions& o, auto&, auto& v) { o.json_path = v; }},
-      {"--svg", [](DriverOptions& o, auto&, auto& v) { o.svg_path = v; }},
-      {"--rss-csv", [](DriverOptions& o, auto&, auto& v) { o.rss_csv_path = v; }},
-      {"--rss-svg", [](DriverOptions& o, auto&, auto& v) { o.rss_svg_path = v; }},
-  };
-  return options;
+cli::OptionParser DriverParser(DriverOptions& o) {
+  cli::OptionParser parser;
+  parser.Switch("--help", [&] { o.help = true; })
+      .Switch("-h", [&] { o.help = true; })
+      .Switch("--distinct", [&] { o.distinct_titles = true; })
+      .Value("--worker", [&](auto&, auto& v) { o.worker = v; })
+      .Value("--launcher", [&](auto&, auto& v) { o.launcher = v; })
+      .Value("--model", [&](auto&, auto& v) { o.model = v; })
+      .Value("--tokenizer", [&](auto&, auto& v) { o.tokenizer = v; })
+      .Value("--worker-arg", [&](auto&, auto& v) { o.worker_args.push_back(v); })
+      .Value("--titles",
+             [&](auto&, auto& v) {
+               o.titles = v;
+               o.titles_required = true;
+             })
+      .Value("--requests", [&](auto& k, auto& v) { o.requests = ParseInteger<size_t>(k, v, 1); })
+      .Value("--max-len", [&](auto& k, auto& v) { o.max_len = ParseInteger<int>(k, v, 0); })
+      .Value("--cache", [&](auto&, auto& v) { o.cache_modes = ParseCacheModes(v); })
+      .Value("--metrics-every", [&](auto& k, auto& v) { o.metrics_every = ParseInteger<size_t>(k, v); })
+      .Value("--warm-up", [&](auto& k, auto& v) { o.warm_up = ParseInteger<size_t>(k, v); })
+      .Value("--max-rss-growth",
+             [&](auto& k, auto& v) { o.max_late_growth = ParseNonNegativeDecimal(k, v) / 100.0; })
+      .Value("--max-rss-per-1000",
+             [&](auto& k, auto& v) { o.max_mib_per_thousand = ParseNonNegativeDecimal(k, v); })
+      .Value("--json", [&](auto&, auto& v) { o.json_path = v; })
+      .Value("--svg", [&](auto&, auto& v) { o.svg_path = v; })
+      .Value("--rss-csv", [&](auto&, auto& v) { o.rss_csv_path = v; })
+      .Value("--rss-svg", [&](auto&, auto& v) { o.rss_svg_path = v; });
+  return parser;
 }
 
 }  // namespace
 
 DriverOptions ParseDriverOptions(const std::vector<std::string>& args, DriverOptions options) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-      continue;
-    }
-    if (arg == "--distinct") {
-      options.distinct_titles = true;
-      continue;
-    }
-    const size_t equals = arg.find('=');
-    const std::string key = arg.substr(0, equals);
-    const auto option = ValueOptions().find(key);
-    if (option == ValueOptions().end()) throw std::invalid_argument("unknown argument: " + arg);
-    if (equals != std::string::npos) {
-      option->second(options, key, arg.substr(equals + 1));
-    } else if (i + 1 < args.size()) {
-      option->second(options, key, args[++i]);
-    } else {
-      throw std::invalid_argument("missing value for " + key);
-    }
-  }
+  DriverParser(options).Parse(args);
   if (options.help) return options;
   if (options.worker.empty()) throw std::invalid_argument("--worker is required");
   if (options.model.empty() || options.tokenizer.empty()) {
     throw std::invalid_argument("--model and --tokenizer are required");
   }
-  if (options.requests == 0) throw std::invalid_argument("--requests must be at least 1");
   return options;
 }
 

@@ -42,6 +42,7 @@
 #include "embedcore/token_batch.h"
 #include "keywords/keyword_model.h"
 #include "tokenizers/tokenizer.h"
+#include "tools/options/tool_options.h"
 
 namespace {
 
@@ -105,40 +106,22 @@ class RecordingClient : public quirvel::EmbeddingClient {
   bool recording_ = false;
 };
 
-std::string NextValue(int argc, char** argv, int& i) {
-  if (i + 1 >= argc) throw std::runtime_error(std::string("missing value after ") + argv[i]);
-  return argv[++i];
-}
-
-Options ParseOptions(int argc, char** argv) {
+Options ParseOptions(const std::vector<std::string>& args) {
+  using quirvel::cli::ParseInteger;
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--model")
-      o.model = NextValue(argc, argv, i);
-    else if (arg == "--vocab")
-      o.vocab = NextValue(argc, argv, i);
-    else if (arg == "--profile")
-      o.profile = static_cast<std::uint32_t>(std::stoul(NextValue(argc, argv, i)));
-    else if (arg == "--titles")
-      o.titles = NextValue(argc, argv, i);
-    else if (arg == "--count")
-      o.count = std::stoul(NextValue(argc, argv, i));
-    else if (arg == "--compare")
-      o.compare = NextValue(argc, argv, i);
-    else if (arg == "--max-len")
-      o.max_len = std::stoul(NextValue(argc, argv, i));
-    else if (arg == "--no-baseline")
-      o.baseline = false;
-    else if (arg == "--threads")
-      o.threads = std::stoi(NextValue(argc, argv, i));
-    else if (arg == "--keyword-check")
-      o.keyword_check = true;
-    else
-      throw std::runtime_error("unknown option: " + arg);
-  }
+  quirvel::cli::OptionParser parser;
+  parser.Value("--model", [&](auto&, auto& v) { o.model = v; })
+      .Value("--vocab", [&](auto&, auto& v) { o.vocab = v; })
+      .Value("--profile", [&](auto& k, auto& v) { o.profile = ParseInteger<std::uint32_t>(k, v); })
+      .Value("--titles", [&](auto&, auto& v) { o.titles = v; })
+      .Value("--count", [&](auto& k, auto& v) { o.count = ParseInteger<std::size_t>(k, v, 1); })
+      .Value("--compare", [&](auto&, auto& v) { o.compare = v; })
+      .Value("--max-len", [&](auto& k, auto& v) { o.max_len = ParseInteger<std::size_t>(k, v); })
+      .Switch("--no-baseline", [&] { o.baseline = false; })
+      .Value("--threads", [&](auto& k, auto& v) { o.threads = ParseInteger<std::int32_t>(k, v, 0); })
+      .Switch("--keyword-check", [&] { o.keyword_check = true; })
+      .Parse(args);
   if (o.model.empty() || o.vocab.empty()) throw std::runtime_error("--model and --vocab are required");
-  if (o.count == 0) throw std::runtime_error("--count must be at least 1");
   return o;
 }
 
@@ -585,7 +568,7 @@ void PrintReport(const Options& o, const Run& run) {
 
 int main(int argc, char** argv) {
   try {
-    const Options options = ParseOptions(argc, argv);
+    const Options options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
     const std::vector<std::string> titles = ChooseTitles(options);
     PrintReport(options, Measure(options, titles));
     return 0;

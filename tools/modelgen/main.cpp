@@ -2,6 +2,7 @@
 // engine's tests and benchmarks, the character-level demo model, and BERT-shaped
 // encoders with random weights for measuring transformer cost.
 #include <cstdint>
+#include <functional>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -10,6 +11,7 @@
 #include "tools/modelgen/bert_model.h"
 #include "tools/modelgen/demo_model.h"
 #include "tools/modelgen/test_models.h"
+#include "tools/options/tool_options.h"
 
 namespace {
 
@@ -24,29 +26,13 @@ constexpr const char* kUsage =
     "kinds: sentence, sentence-symbolic, tokens, tokens-fixed:N, tokens-doubled,\n"
     "       tokens-after-first, scores, int64, gather-oob, fails-on:ID\n";
 
-std::string NextValue(const std::vector<std::string>& args, std::size_t& i) {
-  if (i + 1 >= args.size()) throw std::runtime_error("missing value after " + args[i]);
-  return args[++i];
-}
+using quirvel::cli::OptionParser;
+using quirvel::cli::ParseInteger;
+using quirvel::modelgen::BertShape;
 
-std::int64_t ParseInteger(const std::string& option, const std::string& text) {
-  std::size_t used = 0;
-  try {
-    const std::int64_t value = std::stoll(text, &used);
-    if (used == text.size()) return value;
-  } catch (const std::exception&) {
-  }
-  throw std::runtime_error("expected an integer after " + option + ": " + text);
-}
-
-std::int64_t* BertSize(quirvel::modelgen::BertShape& shape, const std::string& option) {
-  if (option == "--hidden") return &shape.hidden;
-  if (option == "--layers") return &shape.layers;
-  if (option == "--heads") return &shape.heads;
-  if (option == "--ff") return &shape.feed_forward;
-  if (option == "--vocab") return &shape.vocab;
-  if (option == "--max-positions") return &shape.max_positions;
-  return nullptr;
+// The options after the command and its output path.
+std::vector<std::string> OptionsOf(const std::vector<std::string>& args) {
+  return {args.begin() + 2, args.end()};
 }
 
 quirvel::modelgen::OutputRequest ParseOutput(const std::string& text) {
@@ -59,82 +45,78 @@ quirvel::modelgen::OutputRequest ParseOutput(const std::string& text) {
 void ParseDecoder(const std::string& option, const std::string& text,
                   quirvel::modelgen::TestModelLayout& layout) {
   const std::size_t first = text.find(':');
-  layout.decoder_layers = ParseInteger(option, text.substr(0, first));
+  layout.decoder_layers = ParseInteger<std::int64_t>(option, text.substr(0, first));
   if (first == std::string::npos) return;
   const std::size_t second = text.find(':', first + 1);
   if (second == std::string::npos)
     throw std::runtime_error("expected LAYERS:HEADS:HEAD_SIZE after " + option);
-  layout.decoder_heads = ParseInteger(option, text.substr(first + 1, second - first - 1));
-  layout.decoder_head_size = ParseInteger(option, text.substr(second + 1));
+  layout.decoder_heads = ParseInteger<std::int64_t>(option, text.substr(first + 1, second - first - 1));
+  layout.decoder_head_size = ParseInteger<std::int64_t>(option, text.substr(second + 1));
 }
 
 void RunModel(const std::vector<std::string>& args) {
   quirvel::modelgen::TestModelLayout layout;
-  for (std::size_t i = 2; i < args.size(); ++i) {
-    if (args[i] == "--width") {
-      layout.width = std::stoll(NextValue(args, i));
-    } else if (args[i] == "--token-type-ids") {
-      layout.token_type_ids = true;
-    } else if (args[i] == "--position-ids") {
-      layout.position_ids = true;
-    } else if (args[i] == "--output") {
-      layout.outputs.push_back(ParseOutput(NextValue(args, i)));
-    } else if (args[i] == "--decoder") {
-      ParseDecoder(args[i], NextValue(args, i), layout);
-    } else if (args[i] == "--float16") {
-      layout.float16 = true;
-    } else if (args[i] == "--external-data") {
-      layout.external_data = true;
-    } else {
-      throw std::runtime_error("unknown option: " + args[i]);
-    }
-  }
+  OptionParser()
+      .Value("--width", [&](auto& k, auto& v) { layout.width = ParseInteger<std::int64_t>(k, v); })
+      .Switch("--token-type-ids", [&] { layout.token_type_ids = true; })
+      .Switch("--position-ids", [&] { layout.position_ids = true; })
+      .Value("--output", [&](auto&, auto& v) { layout.outputs.push_back(ParseOutput(v)); })
+      .Value("--decoder", [&](auto& k, auto& v) { ParseDecoder(k, v, layout); })
+      .Switch("--float16", [&] { layout.float16 = true; })
+      .Switch("--external-data", [&] { layout.external_data = true; })
+      .Parse(OptionsOf(args));
   quirvel::modelgen::WriteTestModel(layout, args[1]);
 }
 
 void RunDemo(const std::vector<std::string>& args) {
   quirvel::modelgen::DemoRequest request;
   request.out_dir = args[1];
-  for (std::size_t i = 2; i < args.size(); ++i) {
-    if (args[i] == "--jieba-dict") {
-      request.jieba_dict_dir = NextValue(args, i);
-    } else if (args[i] == "--width") {
-      request.width = std::stoll(NextValue(args, i));
-    } else {
-      throw std::runtime_error("unknown option: " + args[i]);
-    }
-  }
+  OptionParser()
+      .Value("--jieba-dict", [&](auto&, auto& v) { request.jieba_dict_dir = v; })
+      .Value("--width", [&](auto& k, auto& v) { request.width = ParseInteger<std::int64_t>(k, v); })
+      .Parse(OptionsOf(args));
   quirvel::modelgen::WriteDemoModel(request);
 }
 
+using BertChange = std::function<void(BertShape&)>;
+
+// A size option: its value is read at once and set on the shape once the
+// preset it overrides is known.
+OptionParser::ValueHandler SizeOption(std::vector<BertChange>& changes, std::int64_t BertShape::*size) {
+  return [&changes, size](const std::string& name, const std::string& text) {
+    const std::int64_t value = ParseInteger<std::int64_t>(name, text);
+    changes.push_back([size, value](BertShape& shape) { shape.*size = value; });
+  };
+}
+
 // Sizes given after the preset override it, whatever their order on the line.
-quirvel::modelgen::BertShape ParseBert(const std::vector<std::string>& args, std::string& vocab_file) {
-  quirvel::modelgen::BertShape shape;
-  for (std::size_t i = 2; i < args.size(); ++i) {
-    if (args[i] == "--preset") shape = quirvel::modelgen::BertPreset(NextValue(args, i));
-  }
-  for (std::size_t i = 2; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (option == "--preset") {
-      ++i;
-    } else if (option == "--vocab-file") {
-      vocab_file = NextValue(args, i);
-    } else if (option == "--int8") {
-      shape.int8 = true;
-    } else if (option == "--random-state") {
-      shape.random_state = static_cast<std::uint64_t>(ParseInteger(option, NextValue(args, i)));
-    } else if (std::int64_t* size = BertSize(shape, option)) {
-      *size = ParseInteger(option, NextValue(args, i));
-    } else {
-      throw std::runtime_error("unknown option: " + option);
-    }
-  }
+BertShape ParseBert(const std::vector<std::string>& args, std::string& vocab_file) {
+  std::string preset;
+  std::vector<BertChange> changes;
+  OptionParser()
+      .Value("--preset", [&](auto&, auto& v) { preset = v; })
+      .Value("--vocab-file", [&](auto&, auto& v) { vocab_file = v; })
+      .Switch("--int8", [&] { changes.push_back([](BertShape& shape) { shape.int8 = true; }); })
+      .Value("--random-state",
+             [&](auto& k, auto& v) {
+               const std::uint64_t random_state = ParseInteger<std::uint64_t>(k, v);
+               changes.push_back([random_state](BertShape& shape) { shape.random_state = random_state; });
+             })
+      .Value("--hidden", SizeOption(changes, &BertShape::hidden))
+      .Value("--layers", SizeOption(changes, &BertShape::layers))
+      .Value("--heads", SizeOption(changes, &BertShape::heads))
+      .Value("--ff", SizeOption(changes, &BertShape::feed_forward))
+      .Value("--vocab", SizeOption(changes, &BertShape::vocab))
+      .Value("--max-positions", SizeOption(changes, &BertShape::max_positions))
+      .Parse(OptionsOf(args));
+  BertShape shape = preset.empty() ? BertShape() : quirvel::modelgen::BertPreset(preset);
+  for (const BertChange& change : changes) change(shape);
   return shape;
 }
 
 void RunBert(const std::vector<std::string>& args) {
   std::string vocab_file;
-  const quirvel::modelgen::BertShape shape = ParseBert(args, vocab_file);
+  const BertShape shape = ParseBert(args, vocab_file);
   if (!vocab_file.empty()) quirvel::modelgen::WriteBertVocabulary(shape.vocab, vocab_file);
   quirvel::modelgen::WriteBertModel(shape, args[1]);
 }

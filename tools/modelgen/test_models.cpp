@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "tools/modelgen/graph_builder.h"
+#include "tools/options/tool_options.h"
 
 namespace quirvel::modelgen {
 namespace {
@@ -152,19 +153,12 @@ void AddGatherOutOfBounds(Graph& g, const std::string& name, std::int64_t width)
   b.AddOutput(name, kFloat, {Symbolic("batch"), Fixed(width)});
 }
 
-std::int64_t ParseNumber(const std::string& text, const std::string& kind) {
-  try {
-    std::size_t used = 0;
-    const std::int64_t value = std::stoll(text, &used);
-    if (used == text.size()) return value;
-  } catch (const std::exception&) {
-  }
-  throw std::runtime_error("bad number in output kind: " + kind);
+// A number inside an output kind ("tokens-fixed:512", "sentence@1024").
+std::int64_t KindNumber(const std::string& text, const std::string& kind) {
+  return quirvel::cli::ParseInteger<std::int64_t>("output kind " + kind, text);
 }
 
-std::int64_t AfterColon(const std::string& kind) {
-  return ParseNumber(kind.substr(kind.find(':') + 1), kind);
-}
+std::int64_t AfterColon(const std::string& kind) { return KindNumber(kind.substr(kind.find(':') + 1), kind); }
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -172,7 +166,7 @@ void AddOutput(Graph& g, const OutputRequest& out) {
   const std::size_t at = out.kind.find('@');
   const std::string kind = out.kind.substr(0, at);
   const std::int64_t width =
-      at == std::string::npos ? g.layout.width : ParseNumber(out.kind.substr(at + 1), out.kind);
+      at == std::string::npos ? g.layout.width : KindNumber(out.kind.substr(at + 1), out.kind);
   if (width < 1) throw std::runtime_error("width must be at least 1: " + out.kind);
   const std::string& name = out.name;
   if (kind == "sentence") return AddSentence(g, name, width, false);

@@ -51,7 +51,8 @@ struct TestModelLayout {
   bool external_data = false;  // weights in "<model>_data" beside the model
 };
 
-// Throws std::runtime_error for an unknown kind or an unwritable path.
+// Throws std::runtime_error for an unknown kind or an unwritable path, and
+// cli::UsageError for a bad number inside a kind.
 void WriteTestModel(const TestModelLayout& layout, const std::string& path);
 
 }  // namespace quirvel::modelgen

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <istream>
-#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
@@ -10,6 +9,7 @@
 #include <unordered_map>
 
 #include "tokenizers/tokenizer.h"
+#include "tools/options/tool_options.h"
 
 namespace quirvel {
 namespace {
@@ -26,35 +26,21 @@ struct ToolOptions {
   bool print_tokens = false;
 };
 
-std::optional<std::int32_t> ParseInt32(const std::string& text) {
-  try {
-    std::size_t used = 0;
-    const long long value = std::stoll(text, &used);
-    if (used != text.size() || value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max()) {
-      return std::nullopt;
-    }
-    return static_cast<std::int32_t>(value);
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-}
-
 // Returns nullopt (with the reason written to err) when the command line is unusable.
 std::optional<ToolOptions> ParseToolArgs(const std::vector<std::string>& args, std::ostream& err) {
   ToolOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--tokens") {
-      options.print_tokens = true;
-    } else if (arg == "--max-length" && i + 1 < args.size() && ParseInt32(args[i + 1])) {
-      options.max_length = *ParseInt32(args[++i]);
-    } else if (arg.rfind("--", 0) != 0 && options.tokenizer_path.empty()) {
-      options.tokenizer_path = arg;
-    } else {
-      err << "bad argument: " << arg << "\n" << kUsage;
-      return std::nullopt;
-    }
+  cli::OptionParser parser;
+  parser.Switch("--tokens", [&] { options.print_tokens = true; })
+      .Value("--max-length",
+             [&](auto& name, auto& value) {
+               options.max_length = cli::ParseInteger<std::int32_t>(name, value, 0);
+             })
+      .Positional("TOKENIZER_FILE", [&](auto&, auto& value) { options.tokenizer_path = value; });
+  try {
+    parser.Parse(args);
+  } catch (const cli::UsageError& error) {
+    err << "bad argument: " << error.what() << "\n" << kUsage;
+    return std::nullopt;
   }
   if (options.tokenizer_path.empty()) {
     err << kUsage;
@@ -81,7 +67,8 @@ nlohmann::json TokensOf(const std::vector<std::int64_t>& ids, const TokenTexts& 
   return texts;
 }
 
-void EncodeLines(const Tokenizer& tokenizer, const ToolOptions& options, std::istream& in, std::ostream& out) {
+void EncodeLines(const Tokenizer& tokenizer, const ToolOptions& options, std::istream& in,
+                 std::ostream& out) {
   const TokenTexts tokens = options.print_tokens ? TokensById(tokenizer) : TokenTexts();
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -94,7 +81,8 @@ void EncodeLines(const Tokenizer& tokenizer, const ToolOptions& options, std::is
 
 }  // namespace
 
-int RunTokenizeTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+int RunTokenizeTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                    std::ostream& err) {
   const std::optional<ToolOptions> options = ParseToolArgs(args, err);
   if (!options) return 2;
   try {
