@@ -20,11 +20,30 @@ for dir in host conversion keywords ranking embedcore tokenizers; do
   done
 done
 
+# A source passed before with the same checks, the same clang-tidy and the same
+# preprocessed text (scripts/tidy_keys.py) is not checked again; the keys of the
+# sources that passed are kept outside the clone, beside the compiler cache.
+# shellcheck source=scripts/compiler_cache.sh
+source scripts/compiler_cache.sh
+passed="$quirvel_cache_root/tidy-passed"
+mkdir -p "$passed"
+declare -A key_of=()
+while read -r key file; do key_of[$file]=$key; done < <(python3 scripts/tidy_keys.py "$build" "${sources[@]}")
+to_check=()
+for file in "${sources[@]}"; do
+  [[ -n ${key_of[$file]:-} && -f $passed/${key_of[$file]:-} ]] || to_check+=("$file")
+done
+
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-printf '%s\n' "${sources[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p "$build" --quiet >"$log" 2>&1 || true
+if ((${#to_check[@]})); then
+  printf '%s\n' "${to_check[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p "$build" --quiet >"$log" 2>&1 || true
+fi
 if grep -E '(warning|error):' "$log"; then
   echo "tidy.sh: clang-tidy findings above" >&2
   exit 1
 fi
-echo "tidy.sh: ${#sources[@]} library sources clean"
+for file in "${to_check[@]}"; do
+  [[ -z ${key_of[$file]:-} ]] || touch "$passed/${key_of[$file]}"
+done
+echo "tidy.sh: ${#sources[@]} library sources clean (${#to_check[@]} checked, the others passed before)"
