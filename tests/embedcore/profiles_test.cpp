@@ -16,9 +16,7 @@ struct DetectCase {
   std::uint32_t expected;
 };
 
-void PrintTo(const DetectCase& c, std::ostream* os) {
-  *os << (c.model ? c.model : "null") << " " << (c.tokenizer ? c.tokenizer : "null");
-}
+void PrintTo(const DetectCase& c, std::ostream* os) { *os << (c.model ? c.model : "null") << " " << (c.tokenizer ? c.tokenizer : "null"); }
 
 class DetectProfileTest : public ::testing::TestWithParam<DetectCase> {};
 
@@ -31,8 +29,7 @@ TEST_P(DetectProfileTest, PicksTheFirstMatchingGroup) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, DetectProfileTest,
     ::testing::Values(DetectCase{"/models/BGE-M3/model.onnx", "/any/tokenizer.json", kProfileBgeM3},
-                      DetectCase{"/m/qwen3_embedding/model.onnx", "/t/bge-m3/tok.json",
-                                 kProfileQwen3Embedding06B},
+                      DetectCase{"/m/qwen3_embedding/model.onnx", "/t/bge-m3/tok.json", kProfileQwen3Embedding06B},
                       DetectCase{"/m/plain/model.onnx", "/t/vocab.txt", kProfileAuto},
                       DetectCase{nullptr, "/t/gte-large-zh/vocab.txt", kProfileGteLargeZh},
                       DetectCase{"/m/bge-large-zh/model.onnx", nullptr, kProfileBgeLargeZhV15},
