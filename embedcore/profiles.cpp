@@ -96,7 +96,7 @@ OutputMode DefaultOutputMode(std::uint32_t profile) { return EntryOf(profile).mo
 
 std::int32_t DefaultExpectedDimension(std::uint32_t profile) { return EntryOf(profile).dimension; }
 
-std::uint32_t ProfileFromCommandLineName(std::string_view name) {
+std::uint32_t ProfileIdFromName(std::string_view name) {
   for (const ProfileEntry& entry : kProfiles) {
     for (const char* accepted : entry.command_line_names) {
       if (name == accepted) return entry.profile;

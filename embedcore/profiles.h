@@ -38,7 +38,7 @@ std::int32_t DefaultExpectedDimension(std::uint32_t profile);
 
 // The profile "--profile" names (the exact, case-sensitive canonical name or
 // one of its short names); 0 ("auto") for any other text.
-std::uint32_t ProfileFromCommandLineName(std::string_view name);
+std::uint32_t ProfileIdFromName(std::string_view name);
 
 // Guesses the profile from the model and tokenizer paths (either may be null):
 // model directories are usually named after the model.

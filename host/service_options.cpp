@@ -7,8 +7,6 @@
 #include <string>
 #include <utility>
 
-#include "embedcore/profiles.h"
-
 namespace quirvel {
 namespace {
 
@@ -150,8 +148,6 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   }
   return options;
 }
-
-std::uint32_t ProfileIdFromName(std::string_view name) { return ProfileFromCommandLineName(name); }
 
 std::uint32_t OutputModeFromName(std::string_view name) {
   if (const std::optional<OutputMode> mode = OutputModeNamed(name)) return static_cast<std::uint32_t>(*mode);

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "embedcore/profiles.h"  // ProfileIdFromName, which "--profile" reads with
 #include "keywords/keyword_model_config.h"
 
 namespace quirvel {
@@ -23,9 +24,6 @@ struct ServiceOptions : KeywordModelConfig {
 // Parses the argument list (UTF-8; the first entry is the program name and is
 // skipped). Throws std::invalid_argument with the user-facing message.
 ServiceOptions ParseServiceOptions(const std::vector<std::string>& args);
-
-// Profile identifier for a command-line profile name; 0 ("auto") when unknown.
-std::uint32_t ProfileIdFromName(std::string_view name);
 
 // Output mode identifier for "--output-mode"; throws std::invalid_argument with
 // the accepted names for any other text.

@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ProfileNamesTest, EveryCanonicalNameSelectsItsProfile) {
   for (std::uint32_t profile = kProfileBgeLargeZhV15; profile <= kProfileQwen3Embedding06B; ++profile) {
     const std::string name = ProfileName(profile);
-    EXPECT_EQ(ProfileFromCommandLineName(name), profile) << name;
+    EXPECT_EQ(ProfileIdFromName(name), profile) << name;
     EXPECT_EQ(DetectProfile(("/models/" + name + "/model.onnx").c_str(), nullptr), profile) << name;
   }
 }
