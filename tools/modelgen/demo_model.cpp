@@ -5,7 +5,7 @@
 #include <unordered_set>
 
 #include "host/utf8.h"
-#include "tools/modelgen/graph_builder.h"
+#include "tools/modelgen/mean_pool_graph.h"
 
 namespace quirvel::modelgen {
 namespace {
@@ -58,7 +58,7 @@ std::uint64_t HashText(const std::string& text) {
 // A continuation piece shares its letter's vector, so "##a" and "a" agree.
 std::string BaseText(const std::string& token) { return token.rfind("##", 0) == 0 ? token.substr(2) : token; }
 
-std::vector<float> EmbeddingTable(const std::vector<std::string>& vocab, std::int64_t width) {
+std::vector<float> RandomTable(const std::vector<std::string>& vocab, std::int64_t width) {
   std::vector<float> table(vocab.size() * static_cast<std::size_t>(width), 0.0f);
   for (std::size_t id = kFirstOrdinaryId; id < vocab.size(); ++id) {
     const std::uint64_t base = HashText(BaseText(vocab[id]));
@@ -75,36 +75,6 @@ void WriteVocabulary(const std::vector<std::string>& vocab, const std::string& p
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   for (const std::string& token : vocab) out << token << '\n';
   if (!out) throw std::runtime_error("cannot write vocabulary: " + path);
-}
-
-void SetKeepDims(GraphBuilder& b, bool keep) {
-  onnx::AttributeProto* attribute = b.LastNode().add_attribute();
-  attribute->set_name("keepdims");
-  attribute->set_type(onnx::AttributeProto_AttributeType_INT);
-  attribute->set_i(keep ? 1 : 0);
-}
-
-std::string CastToFloat(GraphBuilder& b, const std::string& input) {
-  const std::string out = b.Node("Cast", {input});
-  SetIntAttribute(b.LastNode(), "to", onnx::TensorProto_DataType_FLOAT);
-  return out;
-}
-
-void BuildGraph(GraphBuilder& b, const std::vector<float>& table, std::int64_t vocab_size, std::int64_t width) {
-  const std::vector<Dim> input_shape = {Symbolic("batch"), Symbolic("seq")};
-  b.AddInput("input_ids", onnx::TensorProto_DataType_INT64, input_shape);
-  b.AddInput("attention_mask", onnx::TensorProto_DataType_INT64, input_shape);
-  const std::string axis1 = b.Int64Constant({1});
-  const std::string axis2 = b.Int64Constant({2});
-  const std::string vectors = b.Node("Gather", {b.FloatConstant(table, {vocab_size, width}), "input_ids"});
-  const std::string mask = CastToFloat(b, "attention_mask");
-  const std::string masked = b.Node("Mul", {vectors, b.Node("Unsqueeze", {mask, axis2})});
-  const std::string sum = b.Node("ReduceSum", {masked, axis1});
-  SetKeepDims(b, false);
-  const std::string count = b.Node("ReduceSum", {mask, axis1});
-  SetKeepDims(b, true);
-  b.Node("Div", {sum, count}, "sentence_embedding");
-  b.AddOutput("sentence_embedding", onnx::TensorProto_DataType_FLOAT, {Symbolic("batch"), Fixed(width)});
 }
 
 }  // namespace
@@ -125,8 +95,10 @@ void WriteDemoModel(const DemoRequest& request) {
   if (request.jieba_dict_dir.empty()) throw std::runtime_error("--jieba-dict is required");
   if (request.width < 1) throw std::runtime_error("width must be at least 1");
   const std::vector<std::string> vocab = DemoVocabulary(request.jieba_dict_dir + "/jieba.dict.utf8");
+  const auto rows = static_cast<std::int64_t>(vocab.size());
   GraphBuilder builder;
-  BuildGraph(builder, EmbeddingTable(vocab, request.width), static_cast<std::int64_t>(vocab.size()), request.width);
+  const std::string table = builder.FloatConstant(RandomTable(vocab, request.width), {rows, request.width});
+  BuildMeanPoolGraph(builder, {table, onnx::TensorProto_DataType_FLOAT, rows, request.width});
   builder.Save(request.out_dir + "/model.onnx");
   WriteVocabulary(vocab, request.out_dir + "/vocab.txt");
 }

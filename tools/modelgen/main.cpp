@@ -1,6 +1,7 @@
 // quirvel-modelgen: writes small deterministic ONNX models for the embedding
 // engine's tests and benchmarks, the character-level demo model, and BERT-shaped
-// encoders with random weights for measuring transformer cost.
+// encoders with random weights for measuring transformer cost, and the
+// default model's graph around a table of vectors built elsewhere.
 #include <cstdint>
 #include <functional>
 #include <iostream>
@@ -10,6 +11,7 @@
 
 #include "tools/modelgen/bert_model.h"
 #include "tools/modelgen/demo_model.h"
+#include "tools/modelgen/static_model.h"
 #include "tools/modelgen/test_models.h"
 #include "tools/options/tool_options.h"
 
@@ -20,6 +22,7 @@ constexpr const char* kUsage =
     "                              [--decoder LAYERS[:HEADS:HEAD_SIZE]] [--float16] [--external-data]\n"
     "                              --output NAME=KIND[@WIDTH] [--output NAME=KIND[@WIDTH] ...]\n"
     "       quirvel-modelgen demo <out_dir> --jieba-dict <dir> [--width N]\n"
+    "       quirvel-modelgen static <out.onnx> --table <rows.bin> --width N [--float16]\n"
     "       quirvel-modelgen bert <out.onnx> [--preset small|large|qwen3] [--random-state N] [--hidden N]\n"
     "                              [--layers N] [--heads N] [--ff N] [--vocab N]\n"
     "                              [--max-positions N] [--vocab-file <vocab.txt>] [--int8]\n"
@@ -78,6 +81,18 @@ void RunDemo(const std::vector<std::string>& args) {
   quirvel::modelgen::WriteDemoModel(request);
 }
 
+void RunStatic(const std::vector<std::string>& args) {
+  quirvel::modelgen::StaticModelRequest request;
+  request.out_path = args[1];
+  OptionParser()
+      .Value("--table", [&](auto&, auto& v) { request.table_path = v; })
+      .Value("--width", [&](auto& k, auto& v) { request.width = ParseInteger<std::int64_t>(k, v); })
+      .Switch("--float16", [&] { request.float16 = true; })
+      .Parse(OptionsOf(args));
+  if (request.table_path.empty()) throw std::runtime_error("--table is required");
+  quirvel::modelgen::WriteStaticModel(request);
+}
+
 using BertChange = std::function<void(BertShape&)>;
 
 // A size option: its value is read at once and set on the shape once the
@@ -125,6 +140,7 @@ int Run(const std::vector<std::string>& args) {
   if (args.size() < 2) throw std::runtime_error("missing command or output path");
   if (args[0] == "model") return RunModel(args), 0;
   if (args[0] == "demo") return RunDemo(args), 0;
+  if (args[0] == "static") return RunStatic(args), 0;
   if (args[0] == "bert") return RunBert(args), 0;
   throw std::runtime_error("unknown command: " + args[0]);
 }
