@@ -101,6 +101,7 @@ std::vector<SystemFigures> ScorePeers(const QualityOptions& options, const Label
     return LeadingCharsAnswer(set.titles[i], static_cast<size_t>(budgets[b]));
   }));
   std::vector<TitleChars> normalized_chars;
+  normalized_chars.reserve(normalized.size());
   for (const std::string& title : normalized) normalized_chars.emplace_back(title);
   const PeerWords peers = GetPeerWords(options, normalized);
   for (size_t p = 0; p < peers.peers.size(); ++p) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 
 #include "bench/driver/child_process.h"
@@ -88,7 +89,14 @@ PeerWords LoadPeerWords(const std::string& path, size_t title_count) {
 
 PeerWords RunJiebaPeers(const std::string& python, const std::string& script_path,
                         const std::vector<std::string>& normalized_titles) {
-  bench::ChildProcess script({python, script_path});
+  std::optional<bench::ChildProcess> started;
+  try {
+    started.emplace(std::vector<std::string>{python, script_path});
+  } catch (const std::runtime_error& error) {
+    throw std::runtime_error(std::string("jieba peers: ") + error.what() +
+                             " (--python names another Python 3; --no-jieba runs without the jieba peers)");
+  }
+  bench::ChildProcess& script = *started;
   std::string input;
   for (const std::string& title : normalized_titles) {
     input += Json(title).dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -98,7 +106,10 @@ PeerWords RunJiebaPeers(const std::string& python, const std::string& script_pat
   std::vector<std::string> lines;
   while (lines.size() < normalized_titles.size()) {
     auto line = script.ReadLine(bench::ChildStream::kStdout, kLineTimeout);
-    if (!line) ScriptFailed(script, LineCountMessage(lines.size(), normalized_titles.size()));
+    if (!line) {
+      ScriptFailed(script, "wrote " + std::to_string(lines.size()) + " lines for " +
+                               std::to_string(normalized_titles.size()) + " titles");
+    }
     lines.push_back(std::move(*line));
   }
   const bench::ExitStatus status = script.Wait(kExitTimeout);

@@ -90,6 +90,7 @@ std::string FiguresJson(const std::string& gold, size_t title_count, const std::
 
 std::string CoreAndNoiseSvg(const std::vector<int>& budgets, const std::vector<SystemFigures>& systems) {
   std::vector<std::string> names;
+  names.reserve(systems.size());
   for (const SystemFigures& system : systems) names.push_back(system.name);
   std::vector<bench::BarSeries> series;
   for (size_t i = 0; i < budgets.size(); ++i)
