@@ -45,7 +45,8 @@ if [[ -f $default_model/model.onnx && -f $default_model/tokenizer.json ]]; then
 else
   echo "no default model in $default_model: its row is left out" >&2
 fi
-choose_model  # the demo model, generated into the build folder when missing
+# shellcheck disable=SC2119  # no arguments: the demo model, generated into the build folder when missing
+choose_model
 systems+=(--system "random demo model=$model,$tokenizer")
 
 out="$build/quality"
