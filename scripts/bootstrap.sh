@@ -26,7 +26,7 @@ debian_packages=(
   nlohmann-json3-dev rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libonnx-dev libprotobuf-dev protobuf-compiler
-  clang libclang-rt-14-dev clang-tidy python3
+  clang libclang-rt-14-dev clang-tidy python3 python3-jieba
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth
   parallel ccache

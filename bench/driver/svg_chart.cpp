@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <sstream>
+#include <stdexcept>
+
+#include "host/utf8.h"
 
 namespace quirvel::bench {
 namespace {
@@ -41,22 +45,38 @@ void OpenSvg(std::ostringstream& svg, const std::string& title) {
       << EscapeXml(title) << "</text>\n";
 }
 
-void DrawAxes(std::ostringstream& svg, const Frame& frame, const std::string& x_label,
-              const std::string& y_label) {
+void DrawAxisLines(std::ostringstream& svg) {
   svg << "<g stroke=\"#444\">\n<line x1=\"" << kLeft << "\" y1=\"" << kTop + kPlotHeight << "\" x2=\""
       << kLeft + kPlotWidth << "\" y2=\"" << kTop + kPlotHeight << "\"/>\n<line x1=\"" << kLeft << "\" y1=\""
       << kTop << "\" x2=\"" << kLeft << "\" y2=\"" << kTop + kPlotHeight << "\"/>\n</g>\n";
-  for (int tick = 0; tick <= 5; ++tick) {
-    const double x = frame.x_max * tick / 5;
-    const double y = frame.y_max * tick / 5;
-    svg << "<text x=\"" << frame.X(x) << "\" y=\"" << kTop + kPlotHeight + 16 << "\" text-anchor=\"middle\">"
-        << Number(x) << "</text>\n<text x=\"" << kLeft - 6 << "\" y=\"" << frame.Y(y) + 4
-        << "\" text-anchor=\"end\">" << Number(y) << "</text>\n";
-  }
-  svg << "<text x=\"" << kLeft + kPlotWidth / 2 << "\" y=\"" << kHeight - 18 << "\" text-anchor=\"middle\">"
-      << EscapeXml(x_label) << "</text>\n<text x=\"16\" y=\"" << kTop + kPlotHeight / 2
+}
+
+void DrawXTick(std::ostringstream& svg, const Frame& frame, double x) {
+  svg << "<text x=\"" << frame.X(x) << "\" y=\"" << kTop + kPlotHeight + 16 << "\" text-anchor=\"middle\">"
+      << Number(x) << "</text>\n";
+}
+
+void DrawYTick(std::ostringstream& svg, const Frame& frame, double y) {
+  svg << "<text x=\"" << kLeft - 6 << "\" y=\"" << frame.Y(y) + 4 << "\" text-anchor=\"end\">" << Number(y)
+      << "</text>\n";
+}
+
+void DrawYLabel(std::ostringstream& svg, const std::string& y_label) {
+  svg << "<text x=\"16\" y=\"" << kTop + kPlotHeight / 2
       << "\" text-anchor=\"middle\" transform=\"rotate(-90 16 " << kTop + kPlotHeight / 2 << ")\">"
       << EscapeXml(y_label) << "</text>\n";
+}
+
+void DrawAxes(std::ostringstream& svg, const Frame& frame, const std::string& x_label,
+              const std::string& y_label) {
+  DrawAxisLines(svg);
+  for (int tick = 0; tick <= 5; ++tick) {
+    DrawXTick(svg, frame, frame.x_max * tick / 5);
+    DrawYTick(svg, frame, frame.y_max * tick / 5);
+  }
+  svg << "<text x=\"" << kLeft + kPlotWidth / 2 << "\" y=\"" << kHeight - 18 << "\" text-anchor=\"middle\">"
+      << EscapeXml(x_label) << "</text>\n";
+  DrawYLabel(svg, y_label);
 }
 
 void DrawLegend(std::ostringstream& svg, const std::vector<std::string>& names) {
@@ -110,6 +130,78 @@ Frame LineFrame(const std::vector<LineSeries>& series) {
     }
   }
   return frame;
+}
+
+std::string Fixed(double value, int decimals) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+const std::string& SeriesColor(const BarSeries& series, size_t index) {
+  static const std::vector<std::string> palette(std::begin(kColors), std::end(kColors));
+  return series.color.empty() ? palette[index % palette.size()] : series.color;
+}
+
+// A group's label broken at blanks into lines of about `width` characters.
+std::vector<std::string> WrapLabel(const std::string& label, size_t width) {
+  std::vector<std::string> lines(1);
+  std::istringstream words(label);
+  for (std::string word; words >> word;) {
+    if (!lines.back().empty() && CountUtf8Chars(lines.back()) + 1 + CountUtf8Chars(word) > width)
+      lines.emplace_back();
+    if (!lines.back().empty()) lines.back() += ' ';
+    lines.back() += word;
+  }
+  return lines;
+}
+
+void DrawGridLines(std::ostringstream& svg, const Frame& frame) {
+  svg << "<g stroke=\"#ddd\">\n";
+  for (int tick = 1; tick <= 5; ++tick) {
+    const double y = frame.Y(frame.y_max * tick / 5);
+    svg << "<line x1=\"" << kLeft << "\" y1=\"" << y << "\" x2=\"" << kLeft + kPlotWidth << "\" y2=\"" << y
+        << "\"/>\n";
+  }
+  svg << "</g>\n";
+}
+
+void DrawGroupBars(std::ostringstream& svg, const Frame& frame, const std::vector<BarSeries>& series,
+                   size_t group, double group_width) {
+  const double bar_width = group_width * 0.8 / static_cast<double>(series.size());
+  const double left = kLeft + group_width * (static_cast<double>(group) + 0.1);
+  for (size_t i = 0; i < series.size(); ++i) {
+    const double value = std::min(series[i].values[group], frame.y_max);
+    const double x = left + bar_width * static_cast<double>(i);
+    svg << "<rect x=\"" << x << "\" y=\"" << frame.Y(value) << "\" width=\"" << bar_width - 2
+        << "\" height=\"" << frame.Y(0) - frame.Y(value) << "\" fill=\"" << SeriesColor(series[i], i)
+        << "\"/>\n<text x=\"" << x + bar_width / 2 - 1 << "\" y=\"" << frame.Y(value) - 3
+        << "\" text-anchor=\"middle\" font-size=\"10\">" << Fixed(series[i].values[group], 2) << "</text>\n";
+  }
+}
+
+void DrawGroupLabel(std::ostringstream& svg, const std::string& label, size_t group, double group_width) {
+  const double center = kLeft + group_width * (static_cast<double>(group) + 0.5);
+  // About 7 pixels a character at 12 pixels.
+  const auto width = static_cast<size_t>(std::max(6.0, group_width / 7));
+  double y = kTop + kPlotHeight + 16;
+  for (const std::string& line : WrapLabel(label, width)) {
+    svg << "<text x=\"" << center << "\" y=\"" << y << "\" text-anchor=\"middle\">" << EscapeXml(line)
+        << "</text>\n";
+    y += 14;
+  }
+}
+
+// The series names in one row under the plot.
+void DrawLegendRow(std::ostringstream& svg, const std::vector<BarSeries>& series) {
+  const double step = kPlotWidth / static_cast<double>(series.size());
+  const double y = kHeight - 12;
+  for (size_t i = 0; i < series.size(); ++i) {
+    const double x = kLeft + step * static_cast<double>(i);
+    svg << "<rect x=\"" << x << "\" y=\"" << y - 10 << "\" width=\"12\" height=\"12\" fill=\""
+        << SeriesColor(series[i], i) << "\"/>\n<text x=\"" << x + 18 << "\" y=\"" << y << "\">"
+        << EscapeXml(series[i].name) << "</text>\n";
+  }
 }
 
 }  // namespace
@@ -166,6 +258,32 @@ std::string LineChartSvg(const std::string& title, const std::string& x_label, c
   }
   DrawAxes(svg, frame, x_label, y_label);
   DrawLegend(svg, NamesOf(series));
+  svg << "</svg>\n";
+  return svg.str();
+}
+
+std::string GroupedBarChartSvg(const std::string& title, const std::string& y_label,
+                               const std::vector<std::string>& groups, const std::vector<BarSeries>& series,
+                               double y_max) {
+  for (const BarSeries& one : series) {
+    if (one.values.size() != groups.size())
+      throw std::invalid_argument("bar series \"" + one.name + "\" has " + std::to_string(one.values.size()) +
+                                  " values for " + std::to_string(groups.size()) + " groups");
+  }
+  Frame frame;
+  frame.y_max = y_max > 0 ? y_max : 1;
+  std::ostringstream svg;
+  OpenSvg(svg, title);
+  DrawGridLines(svg, frame);
+  const double group_width = kPlotWidth / static_cast<double>(std::max<size_t>(groups.size(), 1));
+  for (size_t group = 0; group < groups.size(); ++group) {
+    if (!series.empty()) DrawGroupBars(svg, frame, series, group, group_width);
+    DrawGroupLabel(svg, groups[group], group, group_width);
+  }
+  DrawAxisLines(svg);
+  for (int tick = 0; tick <= 5; ++tick) DrawYTick(svg, frame, frame.y_max * tick / 5);
+  DrawYLabel(svg, y_label);
+  if (!series.empty()) DrawLegendRow(svg, series);
   svg << "</svg>\n";
   return svg.str();
 }

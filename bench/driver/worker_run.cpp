@@ -4,6 +4,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+#include <utility>
 
 #include "bench/driver/child_process.h"
 
@@ -27,14 +28,6 @@ double MillisSince(Clock::time_point start) {
                            worker.PendingStderr() + stderr_text);
 }
 
-void WaitForReady(ChildProcess& worker) {
-  while (auto line = worker.ReadLine(ChildStream::kStderr, kReadyTimeout)) {
-    if (*line == "ready") return;
-    if (line->rfind("fatal: ", 0) == 0) FailWithExit(worker, "worker failed to start: " + *line);
-  }
-  FailWithExit(worker, "worker never wrote the ready line");
-}
-
 long ReadKib(const ChildProcess& worker, const char* field) { return worker.StatusKib(field).value_or(0); }
 
 void RecordReply(const nlohmann::json& reply, RunResult& result) {
@@ -50,15 +43,9 @@ void RecordReply(const nlohmann::json& reply, RunResult& result) {
 // Sends one request, reads its reply; returns the latency in milliseconds.
 double Exchange(ChildProcess& worker, const std::string& id, const std::string& line, RunResult& result) {
   const auto start = Clock::now();
-  if (!worker.Write(line + "\n")) FailWithExit(worker, "cannot write request " + id);
-  const auto reply_line = worker.ReadLine(ChildStream::kStdout, kReplyTimeout);
+  const std::string reply_line = SendRequest(worker, id, line);
   const double elapsed = MillisSince(start);
-  if (!reply_line) FailWithExit(worker, "no reply to request " + id);
-  const nlohmann::json reply = nlohmann::json::parse(*reply_line, nullptr, false);
-  if (!reply.is_object() || reply.value("id", std::string()) != id) {
-    FailWithExit(worker, "unexpected reply to request " + id + ": " + reply_line->substr(0, 200));
-  }
-  RecordReply(reply, result);
+  RecordReply(ParseReply(worker, id, reply_line), result);
   return elapsed;
 }
 
@@ -95,19 +82,47 @@ void SendRequests(ChildProcess& worker, const RunPlan& plan, RunResult& result) 
 void ShutDown(ChildProcess& worker, RunResult& result) {
   result.end_rss_kib = ReadKib(worker, "VmRSS");
   result.peak_rss_kib = ReadKib(worker, "VmHWM");
+  result.exit_code = ShutDownWorker(worker);
+}
+
+}  // namespace
+
+void WaitForReady(ChildProcess& worker) {
+  while (auto line = worker.ReadLine(ChildStream::kStderr, kReadyTimeout)) {
+    if (*line == "ready") return;
+    if (line->rfind("fatal: ", 0) == 0) FailWithExit(worker, "worker failed to start: " + *line);
+  }
+  FailWithExit(worker, "worker never wrote the ready line");
+}
+
+std::string SendRequest(ChildProcess& worker, const std::string& id, const std::string& line) {
+  if (!worker.Write(line + "\n")) FailWithExit(worker, "cannot write request " + id);
+  auto reply_line = worker.ReadLine(ChildStream::kStdout, kReplyTimeout);
+  if (!reply_line) FailWithExit(worker, "no reply to request " + id);
+  return std::move(*reply_line);
+}
+
+nlohmann::json ParseReply(ChildProcess& worker, const std::string& id, const std::string& reply_line) {
+  nlohmann::json reply = nlohmann::json::parse(reply_line, nullptr, false);
+  if (!reply.is_object() || reply.value("id", std::string()) != id) {
+    FailWithExit(worker, "unexpected reply to request " + id + ": " + reply_line.substr(0, 200));
+  }
+  return reply;
+}
+
+int ShutDownWorker(ChildProcess& worker) {
   if (!worker.Write("{\"id\":\"end\",\"type\":\"shutdown\"}\n"))
     FailWithExit(worker, "cannot write shutdown");
   const auto reply = worker.ReadLine(ChildStream::kStdout, kReplyTimeout);
   if (!reply) FailWithExit(worker, "no reply to shutdown");
   const ExitStatus status = worker.Wait(kExitTimeout);
   if (!status.exited) FailWithExit(worker, "worker did not exit after shutdown");
-  result.exit_code = status.code;
+  return status.code;
 }
 
-}  // namespace
-
-std::string ExtractRequest(const std::string& id, const std::string& title, int max_len) {
-  const nlohmann::json request = {{"id", id}, {"type", "extract"}, {"title", title}, {"max_len", max_len}};
+std::string ExtractRequest(const std::string& id, const std::string& title, int max_len, bool detail) {
+  nlohmann::json request = {{"id", id}, {"type", "extract"}, {"title", title}, {"max_len", max_len}};
+  if (detail) request["detail"] = true;
   return request.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "bench/driver/child_process.h"
 #include "bench/driver/latency_stats.h"
 
 namespace quirvel::bench {
@@ -45,7 +47,20 @@ struct RunResult {
 // stops answering, or answers out of order.
 RunResult RunWorker(const RunPlan& plan);
 
-// The request line the driver sends for one title (no newline).
-std::string ExtractRequest(const std::string& id, const std::string& title, int max_len);
+// The request line the driver sends for one title (no newline); `detail`
+// asks for the keywords as data too ("keyword_list").
+std::string ExtractRequest(const std::string& id, const std::string& title, int max_len, bool detail = false);
+
+// The steps of a run, for programs that talk to the worker in their own way.
+// Each throws std::runtime_error carrying the worker's standard error when the
+// worker fails.
+// Waits for the "ready" line on standard error.
+void WaitForReady(ChildProcess& worker);
+// Writes one request line (no newline) and returns its reply line.
+std::string SendRequest(ChildProcess& worker, const std::string& id, const std::string& line);
+// The reply as a JSON object; it must carry the request's id.
+nlohmann::json ParseReply(ChildProcess& worker, const std::string& id, const std::string& reply_line);
+// Sends shutdown, reads its reply and waits for the exit; returns the exit code.
+int ShutDownWorker(ChildProcess& worker);
 
 }  // namespace quirvel::bench

@@ -189,5 +189,18 @@ TEST(SvgTest, EscapesTextAndDrawsOneBarPerFilledBin) {
   EXPECT_EQ(bars, 2u + 1u) << "two bins and one legend box";
 }
 
+TEST(SvgTest, GroupedBarsHaveOneBarPerSeriesAndGroupTopTheirValues) {
+  const std::string svg = GroupedBarChartSvg("t", "share", {"a & b", "c"},
+                                             {{"x", {0.25, 1.5}, "#123456"}, {"y", {0.5, 0}, ""}}, 1.0);
+  size_t bars = 0;
+  for (size_t at = svg.find("<rect x="); at != std::string::npos; at = svg.find("<rect x=", at + 1)) ++bars;
+  EXPECT_EQ(bars, 4u + 2u) << "two series in two groups, and two legend boxes";
+  EXPECT_NE(svg.find(">a &amp; b<"), std::string::npos);
+  EXPECT_NE(svg.find("fill=\"#123456\""), std::string::npos);
+  EXPECT_NE(svg.find(">0.25<"), std::string::npos);
+  EXPECT_NE(svg.find(">1.50<"), std::string::npos) << "a value above the axis keeps its label";
+  EXPECT_THROW(GroupedBarChartSvg("t", "share", {"a"}, {{"x", {0.1, 0.2}, ""}}, 1.0), std::invalid_argument);
+}
+
 }  // namespace
 }  // namespace quirvel::bench
