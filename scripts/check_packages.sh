@@ -3,7 +3,7 @@
 # Chinese characters and checks that each answers the demo requests on the demo
 # model with replies byte-identical to the Linux build's, its resources staged
 # into the temporary folder, and (Linux) that ldd finds ONNX Runtime, OpenCC and
-# marisa inside the folder.
+# marisa inside the folder; then that each answers on its own default_model/.
 #
 #   scripts/check_packages.sh [linux-build-dir]     (default: build)
 #
@@ -20,7 +20,7 @@ source scripts/wine/setup.sh
 
 if [[ ${1:-} != --under-display ]]; then
   bash scripts/package.sh linux "$build"
-  bash scripts/package.sh windows build-windows
+  QUIRVEL_NATIVE_BUILD=$build bash scripts/package.sh windows build-windows
   wine_build_launcher
   exec "${wine_display[@]}" bash "$0" --under-display "$build"
 fi
@@ -60,6 +60,21 @@ rm -rf "$staged"
 cmp -s "$work/expected" "$work/windows" || fail "the Windows package's replies differ from the Linux build's"
 staged_file "$staged" opencc s2twp.json && staged_file "$staged" jieba_dict jieba.dict.utf8 ||
   fail "the Windows package's resources were not staged into %TEMP%"
+
+# Each package answers on its own default_model/, read from the Chinese folder.
+default_requests="$work/default_requests"
+head -n 6 "$requests" >"$default_requests"
+"$build/host/quirvel-worker" "$build/default_model/model.onnx" "$build/default_model/tokenizer.json" \
+  <"$default_requests" >"$work/default_expected" 2>/dev/null
+TMPDIR="$work/tmp" "$linux/quirvel-worker" "$linux/default_model/model.onnx" "$linux/default_model/tokenizer.json" \
+  <"$default_requests" >"$work/default_linux" 2>/dev/null
+cmp -s "$work/default_expected" "$work/default_linux" ||
+  fail "the Linux package's replies on its default model differ from the build's"
+"$wine_launcher" "$windows/quirvel-worker.exe" "$windows/default_model/model.onnx" \
+  "$windows/default_model/tokenizer.json" <"$default_requests" >"$work/default_windows" 2>/dev/null
+cmp -s "$work/default_expected" "$work/default_windows" ||
+  fail "the Windows package's replies on its default model differ from the Linux build's"
+[[ -s $work/default_expected ]] || fail "no replies on the default model"
 
 ((failed == 0)) && echo "check_packages.sh: both packages answer $(wc -l <"$work/expected") requests as the Linux build does" >&2
 exit "$failed"

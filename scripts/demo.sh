@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Shows the worker doing its job on a fresh machine: installs what is missing,
-# builds the worker and the model generator (Release), writes the demo model
-# (a small character-level embedding model: a demo of the pipeline, not a
-# semantic model), and feeds the worker the requests of examples/demo_requests.jsonl
-# as its parent application would, printing each request and its reply.
+# builds the worker and the model generator (Release), builds the default model
+# once (static word vectors from CC-CEDICT's glosses and the Jieba dictionary,
+# scripts/build_default_model.sh; cached, so later runs only copy it), and feeds
+# the worker the requests of examples/demo_requests.jsonl as its parent
+# application would, printing each request and its reply.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
@@ -16,13 +17,9 @@ build=${QUIRVEL_DEMO_BUILD:-$repo/build-release}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quirvel-worker quirvel-modelgen
 
-demo="$build/demo-model"
-if [[ ! -f $demo/model.onnx || ! -f $demo/vocab.txt ]]; then
-  mkdir -p "$demo"
-  "$build/tools/modelgen/quirvel-modelgen" demo "$demo" --jieba-dict third_party/cppjieba/dict
-fi
+model=$(bash scripts/build_default_model.sh "$build" | tail -1)
 
 requests=${1:-examples/demo_requests.jsonl}
-echo "worker: $build/host/quirvel-worker $demo/model.onnx $demo/vocab.txt"
-replies=$("$build/host/quirvel-worker" "$demo/model.onnx" "$demo/vocab.txt" <"$requests")
+echo "worker: $build/host/quirvel-worker $model/model.onnx $model/tokenizer.json"
+replies=$("$build/host/quirvel-worker" "$model/model.onnx" "$model/tokenizer.json" <"$requests")
 paste -d '\n' "$requests" <(printf '%s\n' "$replies") | sed 'n;s/^/  -> /'

@@ -6,7 +6,7 @@
 #   scripts/package.sh linux [BUILD_DIR]    ->  dist/quirvel-worker-<version>-linux-x86_64.tar.gz
 #
 # Each archive unpacks to one folder: the worker, ONNX Runtime's and OpenCC's
-# libraries, opencc/, jieba_dict/, licenses/ and a README.txt.
+# libraries, opencc/, jieba_dict/, default_model/, licenses/ and a README.txt.
 #
 # Without BUILD_DIR the worker is built in Release in build-windows (the tree
 # scripts/test_windows.sh tests) or build-package-linux, configured (after the
@@ -33,5 +33,12 @@ if [[ ! -f $build/CMakeCache.txt ]]; then
   cmake -S . -B "$build" "${options[@]}" >/dev/null
 fi
 cmake --build "$build" -j"$(nproc)" --target quirvel-worker
+# The default model is built once by a native tree (its generator runs here)
+# and copied into the tree being packed.
+native=${QUIRVEL_NATIVE_BUILD:-$([[ $platform == linux ]] && echo "$build" || echo build-release)}
+model_dir=$(bash scripts/build_default_model.sh "$native" | tail -1)
+if [[ $(cd "$model_dir" && pwd) != $(mkdir -p "$build/default_model" && cd "$build/default_model" && pwd) ]]; then
+  cp "$model_dir"/* "$build/default_model/"
+fi
 mkdir -p dist
 (cd "$build" && cpack --config CPackConfig.cmake)

@@ -164,17 +164,22 @@ def hashed_unit(text, dims):
 
 
 def split_into_known(word, known):
-    """Fewest known pieces covering the word (characters when nothing longer fits)."""
+    """Fewest known pieces covering the word; a character no piece covers is
+    stepped over (it adds nothing), so that one odd character does not cost
+    the word the meaning of the rest."""
     n = len(word)
     best = [(0, [])] + [(math.inf, None)] * n
     for i in range(n):
         if best[i][1] is None:
             continue
+        cost, parts = best[i]
+        if cost + 2 < best[i + 1][0]:
+            best[i + 1] = (cost + 2, parts)
         for j in range(i + 1, min(n, i + 8) + 1):
             piece = word[i:j]
-            if piece in known and best[i][0] + 1 < best[j][0]:
-                best[j] = (best[i][0] + 1, best[i][1] + [piece])
-    return best[n][1] or []
+            if piece in known and cost + 1 < best[j][0]:
+                best[j] = (cost + 1, parts + [piece])
+    return best[n][1]
 
 
 def marketing_of(word, marketing):
@@ -254,8 +259,9 @@ def word_vector(piece, meanings, term_vectors, known, jieba_words, counted, mark
         meaning = term_vectors[piece.lower()]
     elif HAN.search(piece):
         parts = split_into_known(piece, known)
-        meaning = np.mean([meanings[p] for p in parts], axis=0) if parts else hashed_unit(piece, k)
-        meaning = meaning / max(np.linalg.norm(meaning), 1e-12)
+        meaning = np.mean([meanings[p] for p in parts], axis=0) if parts else np.zeros(k)
+        norm = np.linalg.norm(meaning)
+        meaning = meaning / norm if norm > 1e-6 else hashed_unit(piece, k)
     else:
         meaning = hashed_unit(piece, k)
     v = np.concatenate([meaning, [args.salience_weight * salience_of(piece, jieba_words, counted),
@@ -276,7 +282,10 @@ def write_tokenizer(path, vocab):
 
 def main(argv):
     args = parse_args(argv)
-    vocab, table, facts = build(args)
+    try:
+        vocab, table, facts = build(args)
+    except (OSError, ValueError, KeyError) as error:
+        sys.exit(f"build_vectors: {error}")
     write_tokenizer(f"{args.out}/tokenizer.json", vocab)
     table.astype("<f2").tofile(f"{args.out}/table.f16")
     facts.update({k: v for k, v in vars(args).items() if k not in ("cedict", "jieba_dict", "marketing", "out")})
