@@ -1,12 +1,17 @@
-// Script conversion through OpenCC's C interface. Every call opens its own
-// converter and closes it before returning, so no OpenCC state is shared; any
-// failure gives the text back unchanged.
+// Script conversion through OpenCC's C interface. Each call opens its own
+// converter and closes it before returning, so no OpenCC state is shared,
+// unless a KeptConverters lives: then each configuration's converter stays
+// open and the calls take turns on it. Any failure gives the text back
+// unchanged.
 #include "conversion/script_conversion.h"
 
 #include <opencc/opencc.h>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "host/resources.h"
@@ -16,7 +21,10 @@ namespace {
 
 constexpr const char* kToTraditionalConfig = "s2twp.json";
 
-// Owns one OpenCC converter; closes it when the call that opened it returns.
+// The two configurations, as indices of the kept converters.
+enum Configuration : std::size_t { kNormalization, kToTraditional, kConfigurationCount };
+
+// Owns one OpenCC converter and closes it when it goes.
 class OpenccConverter {
  public:
   explicit OpenccConverter(const std::string& config_path) : handle_(opencc_open(config_path.c_str())) {}
@@ -45,10 +53,56 @@ class OpenccConverter {
   opencc_t handle_;
 };
 
-std::string ConvertOrPassThrough(const std::string& config_path, const std::string& text) {
-  const OpenccConverter converter(config_path);
+std::string ConvertWith(const OpenccConverter& converter, const std::string& text) {
   if (!converter.IsOpen()) return text;
   return converter.Convert(text).value_or(text);
+}
+
+// A configuration's kept converter and the path it was opened on.
+struct KeptSlot {
+  std::string path;
+  std::optional<OpenccConverter> converter;
+};
+
+// What a living KeptConverters keeps; guarded by KeptMutex().
+struct KeptState {
+  bool active = false;
+  std::array<KeptSlot, kConfigurationCount> slots;
+};
+
+std::mutex& KeptMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+KeptState& Kept() {
+  static KeptState state;
+  return state;
+}
+
+// The slot's converter, opened on `path` now when it holds none for that path;
+// null when it cannot be opened, and then nothing is kept, so the next
+// conversion tries again.
+const OpenccConverter* KeptConverterFor(KeptSlot& slot, const std::string& path) {
+  if (!slot.converter || slot.path != path) {
+    slot.converter.emplace(path);  // closes the one opened on another path first
+    slot.path = path;
+  }
+  if (slot.converter->IsOpen()) return &*slot.converter;
+  slot.converter.reset();
+  return nullptr;
+}
+
+std::string ConvertOrPassThrough(Configuration configuration, const std::string& config_path,
+                                 const std::string& text) {
+  {
+    const std::lock_guard<std::mutex> lock(KeptMutex());
+    if (Kept().active) {
+      const OpenccConverter* kept = KeptConverterFor(Kept().slots[configuration], config_path);
+      return kept != nullptr ? ConvertWith(*kept, text) : text;
+    }
+  }
+  return ConvertWith(OpenccConverter(config_path), text);
 }
 
 std::string FirstExistingConfig() {
@@ -71,7 +125,7 @@ const std::string& NormalizeConfigPath() {
 std::string NormalizeScript(const std::string& text) {
   const std::string& config = NormalizeConfigPath();
   if (config.empty()) return text;
-  return ConvertOrPassThrough(ToLibraryPath(config), text);
+  return ConvertOrPassThrough(kNormalization, ToLibraryPath(config), text);
 }
 
 // The library opens the configuration with a narrow path, so it gets the same
@@ -81,7 +135,19 @@ std::string NormalizeScript(const std::string& text) {
 std::string ToTraditional(const std::string& text) {
   const std::string config = JoinPath(HostOpenccResourceDir(), kToTraditionalConfig);
   if (text.empty()) return text;
-  return ConvertOrPassThrough(ToLibraryPath(config), text);
+  return ConvertOrPassThrough(kToTraditional, ToLibraryPath(config), text);
+}
+
+KeptConverters::KeptConverters() {
+  const std::lock_guard<std::mutex> lock(KeptMutex());
+  if (Kept().active) throw std::logic_error("converters are already kept");
+  Kept().active = true;
+}
+
+KeptConverters::~KeptConverters() {
+  const std::lock_guard<std::mutex> lock(KeptMutex());
+  for (KeptSlot& slot : Kept().slots) slot.converter.reset();
+  Kept().active = false;
 }
 
 }  // namespace quirvel

@@ -12,4 +12,19 @@ std::string NormalizeScript(const std::string& text);
 // Simplified -> Taiwan Traditional ("s2twp.json" in the host OpenCC directory).
 std::string ToTraditional(const std::string& text);
 
+// Opening a converter loads its configuration's dictionaries, which costs far
+// more than converting a title. While an object of this class lives, each of
+// the two configurations keeps the converter it opened at its first use and
+// every later conversion reuses it; when it goes, it closes them and each
+// conversion opens its own again. A converter that could not be opened is not
+// kept, so the next conversion tries again. Dictionary files changed meanwhile
+// take effect only once the converters are closed. One may live at a time.
+class KeptConverters {
+ public:
+  KeptConverters();
+  ~KeptConverters();
+  KeptConverters(const KeptConverters&) = delete;
+  KeptConverters& operator=(const KeptConverters&) = delete;
+};
+
 }  // namespace quirvel

@@ -96,13 +96,17 @@ Json CharPosition(const CharSpan& span, std::size_t position) {
   return span.mapped ? Json(position) : Json(nullptr);
 }
 
+// Filled member by member: a braced list of pairs builds each member twice
+// (as a pair, then copied into the object), several times the cost.
 Json KeywordEntry(const ReplyKeyword& keyword) {
   const CharSpan span = SpanOfSources(keyword.sources);
-  return Json{{"text", keyword.text},
-              {"score", ScoreNumber(keyword.score)},
-              {"kind", keyword.kind},
-              {"start", CharPosition(span, span.start)},
-              {"end", CharPosition(span, span.end)}};
+  Json entry = Json::object();
+  entry["text"] = keyword.text;
+  entry["score"] = ScoreNumber(keyword.score);
+  entry["kind"] = keyword.kind;
+  entry["start"] = CharPosition(span, span.start);
+  entry["end"] = CharPosition(span, span.end);
+  return entry;
 }
 
 Json KeywordEntries(const std::vector<ReplyKeyword>& keywords) {
@@ -168,10 +172,12 @@ Json MakeErrorReply(const std::string& id, const std::string& message) {
 }
 
 Json CollectMetrics(const JiebaKeywordModel* model) {
-  return Json{{"dimension", ModelDimension(model)},
-              {"candidate_cache_hits", CandidateCacheHits(model)},
-              {"candidate_cache_misses", CandidateCacheMisses(model)},
-              {"candidate_cache_size", CandidateCacheSize(model)}};
+  Json metrics = Json::object();  // member by member, as KeywordEntry
+  metrics["dimension"] = ModelDimension(model);
+  metrics["candidate_cache_hits"] = CandidateCacheHits(model);
+  metrics["candidate_cache_misses"] = CandidateCacheMisses(model);
+  metrics["candidate_cache_size"] = CandidateCacheSize(model);
+  return metrics;
 }
 
 std::int32_t ReadMaxLen(const Json& request) {

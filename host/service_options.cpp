@@ -107,6 +107,14 @@ void Apply(ServiceOptions& options, Field field, const std::string& value) {
   }
 }
 
+// The host's switches. A value would read as a way to turn one off ("=0"),
+// which it is not, so one is refused.
+bool* HostSwitch(ServiceOptions& options, const std::string& key) {
+  if (key == "--keep-request-characters") return &options.keep_request_characters;
+  if (key == "--reuse-converters") return &options.reuse_converters;
+  return nullptr;
+}
+
 }  // namespace
 
 ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
@@ -119,10 +127,9 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       options.candidate_cache = true;  // an inline value, whatever it says, is ignored
       continue;
     }
-    // A value would read as a way to turn the switch off ("=0"), which it is not.
-    if (split.key == "--keep-request-characters") {
+    if (bool* host_switch = HostSwitch(options, split.key)) {
       if (split.inline_value) throw std::invalid_argument("unsupported argument: " + arg);
-      options.keep_request_characters = true;
+      *host_switch = true;
       continue;
     }
     if (const auto field = ValueOption(split.key)) {

@@ -16,6 +16,8 @@ namespace quirvel {
 struct ServiceOptions : KeywordModelConfig {
   // Back-convert only the keyword characters not taken from the request.
   bool keep_request_characters = false;
+  // Keep each OpenCC converter open from its first use until the worker exits.
+  bool reuse_converters = false;
   std::string opencc_resource_dir;
   std::string opencc_config_path;
   std::string jieba_dict_dir;

@@ -28,6 +28,7 @@ std::vector<std::string> SplitUtf8Chars(std::string_view text) {
 
 std::vector<std::size_t> Utf8CharOffsets(std::string_view text) {
   std::vector<std::size_t> offsets;
+  offsets.reserve(text.size() + 1);  // at most one character per byte, and the end
   for (std::size_t pos = 0; pos < text.size(); pos += Utf8CharLengthAt(text, pos)) offsets.push_back(pos);
   offsets.push_back(text.size());
   return offsets;

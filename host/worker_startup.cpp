@@ -1,9 +1,11 @@
 #include "host/worker_startup.h"
 
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <utility>
 
+#include "conversion/script_conversion.h"
 #include "host/platform.h"
 #include "host/request_loop.h"
 #include "host/resources.h"
@@ -39,6 +41,8 @@ int RunWorker(const std::vector<std::string>& args, std::istream& in, std::ostre
   try {
     platform::UseUtf8Console();
     const ServiceOptions options = ParseServiceOptions(args);
+    std::optional<KeptConverters> kept_converters;  // closed when the run ends, however it ends
+    if (options.reuse_converters) kept_converters.emplace();
     KeywordModelPtr model = LoadModel(options);
     WriteLine(err, "ready");
     RequestLoop(model.get(), in, out, MakeReplyOptions(options));

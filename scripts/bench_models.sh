@@ -28,6 +28,13 @@
 #          threads and one worker with --threads 1 take turns on the same titles,
 #          so a change in the machine's load falls on all alike; then the peak
 #          memory of one worker on the large model over 20 titles
+#   converters
+#          the worker's own cost per request, with and without --reuse-converters,
+#          through the benchmark driver (one request at a time, candidate cache
+#          off, each way in its own worker): mean ms per extract on the demo model
+#          ($QUIRVEL_CONVERTERS_DEMO_COUNT titles, default 300), whose run costs
+#          microseconds, and the whole request on the small model
+#          ($QUIRVEL_CONVERTERS_SMALL_COUNT, default 100)
 #   memory the built worker's peak resident memory on the small model: the
 #          first 100 titles one by one, against one title made of the first
 #          600 titles joined by blanks (about 26,700 characters, a product
@@ -45,12 +52,14 @@ jobs=${QUIRVEL_JOBS:-2}
 models=$repo/build-bench-models
 which=${1:-all}
 case $which in
-  small | large | qwen3 | all | memory | pool) ;;
-  *) echo "usage: $0 [small|large|qwen3|all|memory|pool]" >&2; exit 2 ;;
+  small | large | qwen3 | all | memory | pool | converters) ;;
+  *) echo "usage: $0 [small|large|qwen3|all|memory|pool|converters]" >&2; exit 2 ;;
 esac
 
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUIRVEL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$jobs" --target quirvel-modelgen quirvel-bench-xfmr quirvel-worker
+# shellcheck source=scripts/bench_common.sh
+source "$repo/scripts/bench_common.sh"  # the driver, and the demo model (same build folder)
 modelgen=$build/tools/modelgen/quirvel-modelgen
 bench=$build/bench/xfmr/quirvel-bench-xfmr
 
@@ -148,6 +157,22 @@ if [[ $which == pool ]]; then
   for i in "${!configs[@]}"; do printf '%-32s %8.1f\n' "${configs[$i]}:" "${totals[$i]}"; done
   read -r large_kib large_s large_n < <(head -20 "$titles_file" | extract_requests | peak_kib large)
   echo "one worker on the large model, $large_n titles: peak $((large_kib / 1024)) MiB (${large_s} s)"
+  exit 0
+fi
+
+if [[ $which == converters ]]; then
+  [[ -f $titles_file ]] || { echo "converters needs $titles_file" >&2; exit 2; }
+  cmake --build "$build" -j"$jobs" --target quirvel-bench-driver
+  ensure_model small
+  compare=(--titles "$titles_file" --cache off --compare-worker-arg=--reuse-converters)
+  # shellcheck disable=SC2119 # no model given: the demo model
+  choose_model
+  echo "== converters: demo model, ms per extract =="
+  run_driver "${compare[@]}" --requests "${QUIRVEL_CONVERTERS_DEMO_COUNT:-300}"
+  echo "== converters: small (hidden 512, 4 layers), the whole request =="
+  model=$models/small/model.onnx
+  tokenizer=$vocab
+  run_driver "${compare[@]}" --requests "${QUIRVEL_CONVERTERS_SMALL_COUNT:-100}"
   exit 0
 fi
 

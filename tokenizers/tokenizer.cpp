@@ -2,6 +2,7 @@
 // ids go and how the maximum length cuts the ids.
 #include "tokenizers/tokenizer.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "host/utf8.h"
@@ -54,8 +55,14 @@ std::int64_t Tokenizer::IdOrUnknown(const std::string& token) const {
 std::vector<std::int64_t> Tokenizer::EncodeWordPieceText(std::string_view text,
                                                          std::int32_t max_length) const {
   std::vector<std::int64_t> ids{data_.start_id};
+  // Each id stands for one byte of the text at least.
+  const std::size_t most = text.size() + 2;
+  ids.reserve(max_length >= 1 ? std::min(most, static_cast<std::size_t>(max_length)) : most);
+  std::vector<std::int64_t> word_ids;  // one buffer for every word of the text
   for (const auto& word : SplitWords(text)) {
-    for (const std::int64_t id : EncodeWordPiece(word)) {
+    word_ids.clear();
+    AppendWordPiece(word, word_ids);
+    for (const std::int64_t id : word_ids) {
       if (LimitReached(ids, max_length)) {
         ids.push_back(data_.end_id);
         return ids;

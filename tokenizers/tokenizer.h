@@ -64,6 +64,8 @@ class Tokenizer {
 
   // WordPiece: greedy longest-match ids of one word; never empty for a non-empty word.
   std::vector<std::int64_t> EncodeWordPiece(std::string_view word) const;
+  // The same ids, appended to `ids`.
+  void AppendWordPiece(std::string_view word, std::vector<std::int64_t>& ids) const;
   // BPE: ids of one piece after merging its byte symbols by rank.
   std::vector<std::int64_t> EncodeBpePiece(std::string_view piece) const;
   // Unigram: appends the ids of meta-space + word, stopping at the length limit.

@@ -50,12 +50,30 @@ std::vector<std::string> SplitWords(std::string_view text) {
 }
 
 std::vector<std::int64_t> Tokenizer::EncodeWordPiece(std::string_view word) const {
+  std::vector<std::int64_t> ids;
+  AppendWordPiece(word, ids);
+  return ids;
+}
+
+void Tokenizer::AppendWordPiece(std::string_view word, std::vector<std::int64_t>& ids) const {
+  const auto max_chars = static_cast<std::size_t>(std::max(data_.max_input_chars_per_word, 0));
+  // Most words (a Chinese character, a common ASCII word) are in the
+  // vocabulary whole, which the longest match below would try first anyway.
+  // Bytes bound characters, so a word short enough in bytes is short enough.
+  if (!word.empty() && word.size() <= max_chars) {
+    const auto whole = data_.vocabulary.find(std::string(word));
+    if (whole != data_.vocabulary.end()) {
+      ids.push_back(whole->second.id);
+      return;
+    }
+  }
   const std::vector<std::size_t> offsets = Utf8CharOffsets(word);
   const std::size_t n = offsets.size() - 1;
-  if (n == 0 || n > static_cast<std::size_t>(std::max(data_.max_input_chars_per_word, 0))) {
-    return {data_.unknown_id};
+  if (n == 0 || n > max_chars) {
+    ids.push_back(data_.unknown_id);
+    return;
   }
-  std::vector<std::int64_t> ids;
+  const std::size_t first = ids.size();
   std::string candidate;
   for (std::size_t start = 0; start < n;) {
     std::size_t end = n;
@@ -68,10 +86,13 @@ std::vector<std::int64_t> Tokenizer::EncodeWordPiece(std::string_view word) cons
       ids.push_back(found->second.id);
       break;
     }
-    if (end == start) return {data_.unknown_id};
+    if (end == start) {
+      ids.resize(first);  // a word with a part the vocabulary lacks is one unknown id
+      ids.push_back(data_.unknown_id);
+      return;
+    }
     start = end;
   }
-  return ids;
 }
 
 }  // namespace quirvel

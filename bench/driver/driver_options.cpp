@@ -27,6 +27,7 @@ cli::OptionParser DriverParser(DriverOptions& o) {
       .Value("--model", [&](auto&, auto& v) { o.model = v; })
       .Value("--tokenizer", [&](auto&, auto& v) { o.tokenizer = v; })
       .Value("--worker-arg", [&](auto&, auto& v) { o.worker_args.push_back(v); })
+      .Value("--compare-worker-arg", [&](auto&, auto& v) { o.compare_args.push_back(v); })
       .Value("--titles",
              [&](auto&, auto& v) {
                o.titles = v;
@@ -65,6 +66,9 @@ std::string DriverUsage() {
          "  --worker FILE          worker executable (default: the one built with the driver)\n"
          "  --launcher FILE        program that runs the worker (e.g. /usr/bin/wine for quirvel-worker.exe)\n"
          "  --worker-arg ARG       extra worker argument, repeatable (e.g. --worker-arg=--profile=bge)\n"
+         "  --compare-worker-arg ARG\n"
+         "                         run each cache setting again with ARG added (repeatable) and print\n"
+         "                         both runs' mean ms per extract (e.g. --compare-worker-arg=--reuse-converters)\n"
          "  --titles PATH          titles file, or folder of *.txt files (default: shared titles when\n"
          "                         present, else a short built-in list)\n"
          "  --requests N           extract requests per run (default 1000)\n"

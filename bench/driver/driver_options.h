@@ -15,6 +15,10 @@ struct DriverOptions {
   std::string model;
   std::string tokenizer;
   std::vector<std::string> worker_args;
+  // When not empty: each cache setting runs a second time with these worker
+  // arguments added, and the two runs' mean milliseconds per extract are
+  // printed side by side.
+  std::vector<std::string> compare_args;
   // A titles file, or a folder whose *.txt files are all read. Empty: the
   // driver's own short list.
   std::string titles;

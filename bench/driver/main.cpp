@@ -45,28 +45,41 @@ std::vector<std::string> DistinctTitles(const std::vector<std::string>& titles) 
   return distinct;
 }
 
-std::vector<std::string> WorkerCommand(const DriverOptions& options, bool candidate_cache) {
+std::vector<std::string> WorkerCommand(const DriverOptions& options, bool candidate_cache,
+                                       const std::vector<std::string>& added_args) {
   std::vector<std::string> command;
   if (!options.launcher.empty()) command.push_back(options.launcher);
   command.insert(command.end(), {options.worker, "--model", options.model, "--tokenizer", options.tokenizer});
   command.insert(command.end(), options.worker_args.begin(), options.worker_args.end());
+  command.insert(command.end(), added_args.begin(), added_args.end());
   if (candidate_cache) command.push_back("--candidate-cache");
   return command;
 }
 
+RunResult RunOne(const DriverOptions& options, const std::vector<std::string>& titles, bool candidate_cache,
+                 const std::vector<std::string>& added_args) {
+  RunResult labelled;
+  labelled.candidate_cache = candidate_cache;
+  labelled.added_args = added_args;
+  std::cerr << "running " << options.requests << " requests, " << quirvel::bench::RunLabel(labelled) << "\n";
+  quirvel::bench::RunPlan plan{WorkerCommand(options, candidate_cache, added_args),
+                               titles,
+                               options.requests,
+                               options.max_len,
+                               options.metrics_every,
+                               options.requests >= 20000 ? options.requests / 10 : 0};
+  RunResult run = quirvel::bench::RunWorker(plan);
+  run.candidate_cache = candidate_cache;
+  run.added_args = added_args;
+  return run;
+}
+
+// Each cache setting, and when asked, each again with the compared arguments.
 std::vector<RunResult> RunAll(const DriverOptions& options, const std::vector<std::string>& titles) {
   std::vector<RunResult> runs;
   for (bool candidate_cache : options.cache_modes) {
-    std::cerr << "running " << options.requests << " requests, "
-              << quirvel::bench::CacheLabel(candidate_cache) << "\n";
-    quirvel::bench::RunPlan plan{WorkerCommand(options, candidate_cache),
-                                 titles,
-                                 options.requests,
-                                 options.max_len,
-                                 options.metrics_every,
-                                 options.requests >= 20000 ? options.requests / 10 : 0};
-    runs.push_back(quirvel::bench::RunWorker(plan));
-    runs.back().candidate_cache = candidate_cache;
+    runs.push_back(RunOne(options, titles, candidate_cache, {}));
+    if (!options.compare_args.empty()) runs.push_back(RunOne(options, titles, candidate_cache, options.compare_args));
   }
   return runs;
 }
@@ -84,7 +97,7 @@ void WriteOutputs(const DriverOptions& options, const quirvel::bench::ReportCont
 // when a run grew more than allowed.
 bool GrowthPerThousandWithinLimit(const DriverOptions& options, size_t warm_up, const RunResult& run) {
   const double per_thousand = quirvel::bench::MibPerThousand(run.rss, warm_up);
-  std::cout << quirvel::bench::CacheLabel(run.candidate_cache) << ": RSS " << per_thousand
+  std::cout << quirvel::bench::RunLabel(run) << ": RSS " << per_thousand
             << " MiB per 1,000 requests after the first " << warm_up << " (cache size at end "
             << run.cache_size << ")\n";
   if (options.max_mib_per_thousand < 0 || per_thousand <= options.max_mib_per_thousand) return true;
@@ -101,7 +114,7 @@ bool MemoryLevelsOff(const DriverOptions& options, const std::vector<RunResult>&
   for (const RunResult& run : runs) {
     if (!GrowthPerThousandWithinLimit(options, warm_up, run)) levels_off = false;
     const double growth = quirvel::bench::LateGrowth(run.rss, warm_up);
-    std::cout << quirvel::bench::CacheLabel(run.candidate_cache) << ": RSS " << run.start_rss_kib / 1024
+    std::cout << quirvel::bench::RunLabel(run) << ": RSS " << run.start_rss_kib / 1024
               << " MiB at ready, " << run.end_rss_kib / 1024
               << " MiB at end; growth over the second half after " << warm_up
               << " warm-up requests: " << growth * 100 << " %\n";
@@ -137,6 +150,7 @@ int Run(const std::vector<std::string>& args) {
   const quirvel::bench::ReportContext context{options.worker, options.model,    options.tokenizer, source,
                                               titles.size(),  options.requests, options.max_len};
   quirvel::bench::PrintTable(std::cout, context, runs);
+  quirvel::bench::PrintComparisons(std::cout, runs);
   WriteOutputs(options, context, runs);
   const bool levels_off = MemoryLevelsOff(options, runs);
   if (!RunsClean(runs)) return kExitFailure;

@@ -1,5 +1,6 @@
 #include "bench/driver/report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -31,6 +32,7 @@ nlohmann::json RunJson(const RunResult& run) {
   for (const RssSample& sample : run.rss)
     samples.push_back({{"requests", sample.requests}, {"rss_kib", sample.rss_kib}});
   return {{"candidate_cache", run.candidate_cache},
+          {"added_worker_args", run.added_args},
           {"ready_ms", run.ready_ms},
           {"first_extract_ms", run.first_extract_ms},
           {"steady_requests", run.steady_ms.size()},
@@ -56,6 +58,12 @@ nlohmann::json RunJson(const RunResult& run) {
 
 std::string CacheLabel(bool candidate_cache) { return candidate_cache ? "cache on" : "cache off"; }
 
+std::string RunLabel(const RunResult& run) {
+  std::string label = CacheLabel(run.candidate_cache);
+  for (const std::string& arg : run.added_args) label += " " + arg;
+  return label;
+}
+
 double RequestsPerSecond(const RunResult& run) {
   if (run.steady_seconds <= 0) return 0;
   return static_cast<double>(run.steady_ms.size()) / run.steady_seconds;
@@ -66,12 +74,15 @@ void PrintTable(std::ostream& out, const ReportContext& context, const std::vect
       << "\ntokenizer: " << context.tokenizer << "\ntitles:    " << context.title_count << " from "
       << context.titles_source << "\nrequests:  " << context.requests << " per run, max_len "
       << context.max_len << "\n\n";
-  out << Column("run", 10) << Column("ready ms", 9) << Column("first ms", 9) << Column("median ms", 10)
-      << Column("p95 ms", 8) << Column("p99 ms", 8) << Column("req/s", 8) << Column("peak MiB", 9)
-      << Column("end MiB", 8) << Column("errors", 7) << "\n";
+  std::size_t label_width = 10;
+  for (const RunResult& run : runs) label_width = std::max(label_width, RunLabel(run).size());
+  out << Column("run", label_width) << Column("ready ms", 9) << Column("first ms", 9) << Column("median ms", 10)
+      << Column("mean ms", 9) << Column("p95 ms", 8) << Column("p99 ms", 8) << Column("req/s", 8)
+      << Column("peak MiB", 9) << Column("end MiB", 8) << Column("errors", 7) << "\n";
   for (const RunResult& run : runs) {
-    out << Column(CacheLabel(run.candidate_cache), 10) << Column(Fixed(run.ready_ms, 1), 9)
+    out << Column(RunLabel(run), label_width) << Column(Fixed(run.ready_ms, 1), 9)
         << Column(Fixed(run.first_extract_ms, 1), 9) << Column(Fixed(Percentile(run.steady_ms, 50), 3), 10)
+        << Column(Fixed(Mean(run.steady_ms), 3), 9)
         << Column(Fixed(Percentile(run.steady_ms, 95), 3), 8)
         << Column(Fixed(Percentile(run.steady_ms, 99), 3), 8) << Column(Fixed(RequestsPerSecond(run), 1), 8)
         << Column(Fixed(Mib(run.peak_rss_kib), 1), 9) << Column(Fixed(Mib(run.end_rss_kib), 1), 8)
@@ -79,7 +90,24 @@ void PrintTable(std::ostream& out, const ReportContext& context, const std::vect
   }
   for (const RunResult& run : runs) {
     if (run.error_replies > 0)
-      out << CacheLabel(run.candidate_cache) << ": first error: " << run.first_error << "\n";
+      out << RunLabel(run) << ": first error: " << run.first_error << "\n";
+  }
+}
+
+void PrintComparisons(std::ostream& out, const std::vector<RunResult>& runs) {
+  for (std::size_t i = 1; i < runs.size(); ++i) {
+    const RunResult& with = runs[i];
+    if (with.added_args.empty()) continue;
+    for (std::size_t j = i; j-- > 0;) {
+      const RunResult& base = runs[j];
+      if (!base.added_args.empty() || base.candidate_cache != with.candidate_cache) continue;
+      const double base_ms = Mean(base.steady_ms);
+      const double with_ms = Mean(with.steady_ms);
+      out << CacheLabel(base.candidate_cache) << ": " << Fixed(base_ms, 3) << " ms per extract; "
+          << RunLabel(with) << ": " << Fixed(with_ms, 3) << " ms ("
+          << (base_ms > 0 ? Fixed(with_ms / base_ms, 4) : std::string("-")) << " of it)\n";
+      break;
+    }
   }
 }
 
@@ -97,7 +125,7 @@ std::string LatencyHistogramSvg(const std::vector<RunResult>& runs) {
   for (const RunResult& run : runs) upper = std::max(upper, Percentile(run.steady_ms, 99) * 1.25);
   std::vector<HistogramSeries> series;
   for (const RunResult& run : runs) {
-    series.push_back({CacheLabel(run.candidate_cache), MakeHistogram(run.steady_ms, upper, kHistogramBins)});
+    series.push_back({RunLabel(run), MakeHistogram(run.steady_ms, upper, kHistogramBins)});
   }
   return HistogramSvg("Extract latency after the first request (last bin: beyond)", "milliseconds", series);
 }
@@ -107,7 +135,9 @@ std::string RssCsv(const std::vector<RunResult>& runs) {
   csv << "candidate_cache,requests,rss_kib\n";
   for (const RunResult& run : runs) {
     for (const RssSample& sample : run.rss) {
-      csv << (run.candidate_cache ? "on" : "off") << ',' << sample.requests << ',' << sample.rss_kib << '\n';
+      csv << (run.candidate_cache ? "on" : "off");
+      for (const std::string& arg : run.added_args) csv << ' ' << arg;
+      csv << ',' << sample.requests << ',' << sample.rss_kib << '\n';
     }
   }
   return csv.str();
@@ -116,7 +146,7 @@ std::string RssCsv(const std::vector<RunResult>& runs) {
 std::string RssCurveSvg(const std::vector<RunResult>& runs) {
   std::vector<LineSeries> series;
   for (const RunResult& run : runs) {
-    LineSeries line{CacheLabel(run.candidate_cache), {}};
+    LineSeries line{RunLabel(run), {}};
     for (const RssSample& sample : run.rss)
       line.points.emplace_back(static_cast<double>(sample.requests), Mib(sample.rss_kib));
     series.push_back(line);

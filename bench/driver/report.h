@@ -21,9 +21,14 @@ struct ReportContext {
 };
 
 std::string CacheLabel(bool candidate_cache);
+// The cache setting and the arguments the run added ("cache off --reuse-converters").
+std::string RunLabel(const RunResult& run);
 double RequestsPerSecond(const RunResult& run);
 
 void PrintTable(std::ostream& out, const ReportContext& context, const std::vector<RunResult>& runs);
+// For each run that added arguments, the mean milliseconds per extract of it
+// and of the run before it with the same cache setting, and their ratio.
+void PrintComparisons(std::ostream& out, const std::vector<RunResult>& runs);
 std::string ResultsJson(const ReportContext& context, const std::vector<RunResult>& runs);
 std::string LatencyHistogramSvg(const std::vector<RunResult>& runs);
 std::string RssCsv(const std::vector<RunResult>& runs);

@@ -26,6 +26,9 @@ struct RunPlan {
 
 struct RunResult {
   bool candidate_cache = false;
+  // The worker arguments a compared run added (--compare-worker-arg); empty
+  // for the run it is compared with.
+  std::vector<std::string> added_args;
   double ready_ms = 0;
   double first_extract_ms = 0;
   // Latencies of every extract after the first.

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "host/resources.h"
@@ -36,8 +37,17 @@ class ScriptConversionTest : public ::testing::Test {
   // A configuration file OpenCC refuses to open.
   std::string BrokenConfig() const {
     const fs::path config = dir_ / "tw2sp.json";
-    std::ofstream(config) << R"({"name":"broken","segmentation":)";
+    Break(config);
     return config.string();
+  }
+
+  static void Break(const fs::path& config) { std::ofstream(config) << R"({"name":"broken","segmentation":)"; }
+
+  // A copy of the installed configurations and dictionaries that a test may change.
+  fs::path OpenccCopy() const {
+    const fs::path copy = dir_ / "opencc";
+    fs::copy(test::kOpenccShareDir, copy, fs::copy_options::recursive);
+    return copy;
   }
 
   fs::path dir_;
@@ -111,6 +121,88 @@ TEST_F(ScriptConversionTest, InvalidUtf8NeverCrashes) {
   const std::string bad = "\xFF\xFE \xE8\x87 abc \xC0";
   EXPECT_NE(NormalizeScript(bad).find("abc"), std::string::npos);
   EXPECT_NE(ToTraditional(bad).find("abc"), std::string::npos);
+}
+
+// Each configuration's converter as the worker keeps it, from the copy of the
+// installed folder.
+struct KeptCase {
+  const char* name;
+  const char* config;
+  std::string (*convert)(const std::string&);
+  const char* text;
+  const char* converted;
+};
+
+void PrintTo(const KeptCase& c, std::ostream* os) { *os << c.name; }
+
+class KeptConvertersTest : public ScriptConversionTest, public ::testing::WithParamInterface<KeptCase> {
+ protected:
+  void SetUp() override {
+    ScriptConversionTest::SetUp();
+    if (IsSkipped()) return;
+    folder_ = OpenccCopy();
+    ASSERT_TRUE(SetOpenccConfigPath((folder_ / "tw2sp.json").string()));
+    SetHostOpenccResourceDir(folder_.string());
+  }
+
+  std::string Convert() const { return GetParam().convert(GetParam().text); }
+  fs::path Config() const { return folder_ / GetParam().config; }
+
+  fs::path folder_;
+};
+
+// Once open, the converter no longer reads its files; closed, each conversion
+// opens its own again and finds the file broken.
+TEST_P(KeptConvertersTest, KeptConverterOutlivesItsFileUntilClosed) {
+  {
+    const KeptConverters kept;
+    EXPECT_EQ(Convert(), GetParam().converted);
+    Break(Config());
+    EXPECT_EQ(Convert(), GetParam().converted) << "the kept converter is used";
+  }
+  EXPECT_EQ(Convert(), GetParam().text) << "after closing, the broken file is opened again";
+}
+
+// A converter that cannot open is not kept: the next conversion tries again.
+TEST_P(KeptConvertersTest, FailedOpenIsTriedAgainAtTheNextConversion) {
+  const std::string whole = [&] {
+    std::ifstream in(Config(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }();
+  Break(Config());
+  const KeptConverters kept;
+  EXPECT_EQ(Convert(), GetParam().text);
+  std::ofstream(Config(), std::ios::binary | std::ios::trunc) << whole;
+  EXPECT_EQ(Convert(), GetParam().converted);
+}
+
+const KeptCase kKeptCases[] = {
+    {"Normalization", "tw2sp.json", NormalizeScript, "臺灣滑鼠", "台湾鼠标"},
+    {"BackConversion", "s2twp.json", ToTraditional, "台湾鼠标", "臺灣滑鼠"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Configurations, KeptConvertersTest, ::testing::ValuesIn(kKeptCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The back-conversion's folder decides its converter: one kept for another
+// folder is not used.
+TEST_F(ScriptConversionTest, KeptConverterBelongsToTheFolderItWasOpenedIn) {
+  const fs::path folder = OpenccCopy();
+  const KeptConverters kept;
+  SetHostOpenccResourceDir(folder.string());
+  EXPECT_EQ(ToTraditional("台湾"), "臺灣");
+  SetHostOpenccResourceDir(dir_.string());  // holds no s2twp.json
+  EXPECT_EQ(ToTraditional("台湾"), "台湾");
+  SetHostOpenccResourceDir(folder.string());
+  EXPECT_EQ(ToTraditional("台湾"), "臺灣");
+}
+
+TEST_F(ScriptConversionTest, OneKeeperAtATime) {
+  {
+    const KeptConverters kept;
+    EXPECT_THROW(KeptConverters(), std::logic_error);
+  }
+  EXPECT_NO_THROW(KeptConverters());
 }
 
 }  // namespace

@@ -70,7 +70,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"threads_without_value", {"m", "t", "--threads"}, "missing value for argument: --threads"},
         // A switch that would read "=0" as "off" while turning on refuses any value.
         FailureCase{"keep_request_characters_with_value", {"m", "t", "--keep-request-characters=0"},
-                    "unsupported argument: --keep-request-characters=0"}),
+                    "unsupported argument: --keep-request-characters=0"},
+        FailureCase{"reuse_converters_with_value", {"m", "t", "--reuse-converters=0"},
+                    "unsupported argument: --reuse-converters=0"},
+        FailureCase{"reuse_converters_with_empty_value", {"--reuse-converters=", "m", "t"},
+                    "unsupported argument: --reuse-converters="}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST(ServiceOptionsTest, DefaultsWithTwoPositionalPaths) {
@@ -145,6 +149,16 @@ TEST(ServiceOptionsTest, CandidateCacheCapacityIsACountAndZeroMeansUnbounded) {
 TEST(ServiceOptionsTest, KeepRequestCharactersIsASwitchOffByDefault) {
   EXPECT_FALSE(Parse({"m", "t"}).keep_request_characters);
   EXPECT_TRUE(Parse({"--keep-request-characters", "m", "t"}).keep_request_characters);
+}
+
+// Each switch sets its own field only, and takes no next argument as a value.
+TEST(ServiceOptionsTest, ReuseConvertersIsASwitchOffByDefault) {
+  EXPECT_FALSE(Parse({"m", "t"}).reuse_converters);
+  const ServiceOptions reuse = Parse({"m", "--reuse-converters", "t"});
+  EXPECT_TRUE(reuse.reuse_converters);
+  EXPECT_FALSE(reuse.keep_request_characters);
+  EXPECT_EQ(reuse.tokenizer_path, "t");
+  EXPECT_FALSE(Parse({"--keep-request-characters", "m", "t"}).reuse_converters);
 }
 
 TEST(ServiceOptionsTest, LastSettingWins) {

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
+#include <utility>
 
 #include "bench/driver/driver_options.h"
 #include "bench/driver/latency_stats.h"
@@ -109,6 +111,12 @@ TEST(DriverOptionsTest, ReadsValuesInlineAndFromTheNextArgument) {
   EXPECT_EQ(options.requests, 50u);
   EXPECT_EQ(options.cache_modes, std::vector<bool>{true});
   EXPECT_EQ(options.worker_args, (std::vector<std::string>{"--profile=bge", "--rank-mode=embedding"}));
+  EXPECT_TRUE(options.compare_args.empty());
+  EXPECT_EQ(ParseDriverOptions({"--model=m", "--tokenizer=v", "--compare-worker-arg=--reuse-converters",
+                                "--compare-worker-arg", "--threads=1"},
+                               Defaults())
+                .compare_args,
+            (std::vector<std::string>{"--reuse-converters", "--threads=1"}));
   EXPECT_DOUBLE_EQ(options.max_late_growth, 0.025);
   EXPECT_EQ(options.titles, "t.txt");
   EXPECT_TRUE(options.titles_required);
@@ -168,6 +176,33 @@ TEST(ReportTest, CsvHasOneRowPerSample) {
   on.candidate_cache = true;
   on.rss = {{0, 90}};
   EXPECT_EQ(RssCsv({off, on}), "candidate_cache,requests,rss_kib\noff,0,100\noff,10,120\non,0,90\n");
+}
+
+RunResult TimedRun(bool candidate_cache, std::vector<std::string> added_args, std::vector<double> steady_ms) {
+  RunResult run;
+  run.candidate_cache = candidate_cache;
+  run.added_args = std::move(added_args);
+  run.steady_ms = std::move(steady_ms);
+  return run;
+}
+
+// Each compared run is held against the plain run of its own cache setting.
+TEST(ReportTest, ComparisonsPairEachComparedRunWithItsPlainRun) {
+  const std::vector<RunResult> runs = {
+      TimedRun(false, {}, {60, 80}), TimedRun(false, {"--reuse-converters"}, {0.5, 1.5}),
+      TimedRun(true, {}, {40}), TimedRun(true, {"--reuse-converters"}, {2})};
+  std::ostringstream out;
+  PrintComparisons(out, runs);
+  EXPECT_EQ(out.str(),
+            "cache off: 70.000 ms per extract; cache off --reuse-converters: 1.000 ms (0.0143 of it)\n"
+            "cache on: 40.000 ms per extract; cache on --reuse-converters: 2.000 ms (0.0500 of it)\n");
+  std::ostringstream none;
+  PrintComparisons(none, {runs[0], runs[2]});
+  EXPECT_EQ(none.str(), "");
+  EXPECT_EQ(RssCsv({TimedRun(false, {"--a", "--b"}, {})}), "candidate_cache,requests,rss_kib\n");
+  RunResult sampled = runs[1];
+  sampled.rss = {{0, 7}};
+  EXPECT_EQ(RssCsv({sampled}), "candidate_cache,requests,rss_kib\noff --reuse-converters,0,7\n");
 }
 
 TEST(ReportTest, JsonCarriesPercentilesOfSteadyRequests) {

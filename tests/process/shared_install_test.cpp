@@ -2,8 +2,10 @@
 // them: they share the staged copies of opencc/ and jieba_dict/ in the
 // temporary folder. Whatever the others do (start again and again, start all
 // at once, or were killed half-way through a copy), every reply equals a lone
-// worker's byte for byte and no worker dies. A Jieba dictionary rewritten
-// while a worker loads it gives an error reply or a correct one, never an abort.
+// worker's byte for byte and no worker dies, also when the workers keep their
+// converters open (--reuse-converters) and the lone worker does not. A Jieba
+// dictionary rewritten while a worker loads it gives an error reply or a
+// correct one, never an abort.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "test_paths.h"
@@ -66,17 +69,20 @@ void ExpectCleanExit(ChildProcess& worker) {
 }
 
 // The install: the worker and its resources in a Chinese folder, and the
-// temporary folder the staged copies go to.
+// temporary folder the staged copies go to. Its workers run with the given
+// extra arguments; the lone worker they are held against runs without them.
 class SharedInstall {
  public:
-  SharedInstall() : requests_(Requests()) {
+  explicit SharedInstall(const std::vector<std::string>& extra_arguments) : requests_(Requests()) {
     const std::string folder = tree_.MakeDir("關鍵詞工具");
     const std::string worker = CopyWorkerInto(folder);
     for (const char* name : {"opencc", "jieba_dict"})
       fs::copy(BesideWorker(name), folder + "/" + name, fs::copy_options::recursive);
     temp_ = tree_.MakeDir("tmp");
-    command_ =
-        CommandWithTempDir(worker, temp_, {"--model", QUIRVEL_DEMO_MODEL, "--tokenizer", QUIRVEL_DEMO_VOCAB});
+    std::vector<std::string> arguments{"--model", QUIRVEL_DEMO_MODEL, "--tokenizer", QUIRVEL_DEMO_VOCAB};
+    lone_command_ = CommandWithTempDir(worker, temp_, arguments);
+    arguments.insert(arguments.end(), extra_arguments.begin(), extra_arguments.end());
+    command_ = CommandWithTempDir(worker, temp_, arguments);
   }
 
   const std::vector<std::string>& command() const { return command_; }
@@ -84,7 +90,7 @@ class SharedInstall {
   fs::path staging_root() const { return fs::path(temp_) / "qrv_ipc_resources"; }
 
   std::vector<std::string> LoneReplies() const {
-    auto worker = Start(command_);
+    auto worker = Start(lone_command_);
     std::vector<std::string> replies;
     for (const std::string& request : requests_) replies.push_back(Ask(*worker, request));
     ExpectCleanExit(*worker);
@@ -94,6 +100,7 @@ class SharedInstall {
  private:
   TempTree tree_;
   std::string temp_;
+  std::vector<std::string> lone_command_;
   std::vector<std::string> command_;
   std::vector<std::string> requests_;
 };
@@ -165,12 +172,21 @@ struct SharingCase {
 
 void PrintTo(const SharingCase& c, std::ostream* os) { *os << c.name; }
 
-class SharedInstallTest : public ::testing::TestWithParam<SharingCase> {};
+// The pool's workers run as they are, or keep their converters open
+// (--reuse-converters) against a lone worker that does not.
+struct WorkerSetting {
+  const char* name;
+  std::vector<std::string> arguments;
+};
+
+void PrintTo(const WorkerSetting& s, std::ostream* os) { *os << s.name; }
+
+class SharedInstallTest : public ::testing::TestWithParam<std::tuple<SharingCase, WorkerSetting>> {};
 
 TEST_P(SharedInstallTest, EveryReplyEqualsALoneWorkers) {
-  const SharedInstall install;
+  const SharedInstall install(std::get<1>(GetParam()).arguments);
   const std::vector<std::string> expected = install.LoneReplies();
-  const std::vector<std::string> replies = GetParam().run(install);
+  const std::vector<std::string> replies = std::get<0>(GetParam()).run(install);
   ASSERT_EQ(replies.size(), expected.size());
   int differing = 0;
   for (std::size_t i = 0; i < replies.size(); ++i) {
@@ -187,8 +203,16 @@ const SharingCase kSharingCases[] = {
     {"CopiesLeftByKilledWorkers", AnswerAfterKilledCopies},
 };
 
-INSTANTIATE_TEST_SUITE_P(Workers, SharedInstallTest, ::testing::ValuesIn(kSharingCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+const WorkerSetting kWorkerSettings[] = {
+    {"", {}},
+    {"ReusingConverters", {"--reuse-converters"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Workers, SharedInstallTest,
+                         ::testing::Combine(::testing::ValuesIn(kSharingCases), ::testing::ValuesIn(kWorkerSettings)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
+                         });
 
 // Rewrites a file in place, over and over, until it goes out of scope: every
 // other time the text is cut short.

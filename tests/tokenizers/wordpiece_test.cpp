@@ -82,10 +82,23 @@ TEST(EncodeWordPieceTest, MissingMiddlePieceGivesOneUnknown) {
 
 TEST(EncodeWordPieceTest, PrefixAndLimitComeFromTheFile) {
   const Tokenizer tokenizer = LoadFromJson(R"({"model": {"type": "WordPiece", "continuing_subword_prefix": "@@",
-      "max_input_chars_per_word": 3, "vocab": {"[UNK]": 0, "ab": 1, "@@c": 2, "##c": 3, "@@d": 4}}})");
+      "max_input_chars_per_word": 3, "vocab": {"[UNK]": 0, "ab": 1, "@@c": 2, "##c": 3, "@@d": 4, "abcd": 5}}})");
   EXPECT_EQ(tokenizer.EncodeWordPiece("abc"), (Ids{1, 2}));
-  EXPECT_EQ(tokenizer.EncodeWordPiece("abcd"), (Ids{0}));
+  EXPECT_EQ(tokenizer.EncodeWordPiece("abcd"), (Ids{0})) << "a whole word in the vocabulary is still too long";
   EXPECT_EQ(tokenizer.encode("AB-abc", 0), (Ids{101, 1, 0, 1, 2, 102}));
+}
+
+// Appending keeps the ids before the word, also when a part of it is missing.
+TEST(EncodeWordPieceTest, AppendingKeepsTheIdsBefore) {
+  const struct {
+    const char* word;
+    Ids expected;
+  } cases[] = {{"x", {42, 11}}, {"xxx", {42, 11, 8, 8}}, {"unaffablez", {42, 1}}, {"", {42, 1}}};
+  for (const auto& c : cases) {
+    Ids ids{42};
+    Vocab().AppendWordPiece(c.word, ids);
+    EXPECT_EQ(ids, c.expected) << c.word;
+  }
 }
 
 TEST(EncodeWordPieceTest, NegativeWordLimitMakesEveryWordUnknown) {
