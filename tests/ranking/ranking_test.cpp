@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -202,41 +201,6 @@ TEST_F(RankingTest, ScoreIsSummedInSinglePrecisionInTheFixedOrder) {
   std::uint32_t bits = 0;
   std::memcpy(&bits, &ranked[0].score, sizeof bits);
   EXPECT_EQ(bits, 0xbc4cccd0u);
-}
-
-// A vector whose components differ, so a sum taken in another order or
-// precision gives other bits.
-Embedding Spread(std::size_t width, float seed) {
-  Embedding vector(width);
-  for (std::size_t i = 0; i < width; ++i) vector[i] = std::sin(seed * static_cast<float>(i + 1)) * 0.37f;
-  return vector;
-}
-
-// Each similarity of a ranked candidate is Similarity's own float, bit for bit,
-// whether the prompts are as wide as the candidate or one is shorter.
-TEST_F(RankingTest, SimilaritiesAreSimilaritysOwnSums) {
-  for (const std::size_t marketing_width : {256u, 255u}) {
-    const Embedding title = Spread(256, 1.1f);
-    const Embedding core = Spread(256, 2.3f);
-    const Embedding category = Spread(256, 3.7f);
-    const Embedding attribute = Spread(256, 4.1f);
-    const Embedding marketing = Spread(marketing_width, 5.9f);
-    const Embedding candidate = Spread(256, 0.7f);
-    engine->vectors[kTitle] = title;
-    engine->vectors[std::string(kCorePrompt) + kTitle] = core;
-    engine->vectors[std::string(kCategoryPrompt) + kTitle] = category;
-    engine->vectors[std::string(kAttributePrompt) + kTitle] = attribute;
-    engine->vectors[std::string(kMarketingPrompt)] = marketing;
-    engine->vectors["候选"] = candidate;
-    model.prompt_cache.Clear();
-    const auto ranked = Rank({MakeCandidate("候选", 0)});
-    ASSERT_EQ(ranked.size(), 1u);
-    EXPECT_EQ(ranked[0].title_similarity, Similarity(title, candidate)) << marketing_width;
-    EXPECT_EQ(ranked[0].core_similarity, Similarity(core, candidate)) << marketing_width;
-    EXPECT_EQ(ranked[0].category_similarity, Similarity(category, candidate)) << marketing_width;
-    EXPECT_EQ(ranked[0].attribute_similarity, Similarity(attribute, candidate)) << marketing_width;
-    EXPECT_EQ(ranked[0].marketing_similarity, Similarity(marketing, candidate)) << marketing_width;
-  }
 }
 
 struct PenaltyCase {
