@@ -87,49 +87,14 @@ float CombinedScore(const RankedCandidate& r) {
   return score;
 }
 
-bool SameWidth(const Embedding& vector, const Embedding& title, const PromptVectors& prompts) {
-  const std::size_t n = vector.size();
-  return title.size() == n && prompts.core.size() == n && prompts.category.size() == n &&
-         prompts.attribute.size() == n && prompts.marketing.size() == n;
-}
-
-// The five similarities of a candidate's vector, each Similarity's sum added
-// up in Similarity's order, so each is exactly Similarity's; taken side by
-// side in one pass over the vector, the five sums do not wait on each other.
-void SetSimilarities(RankedCandidate& record, const Embedding& title, const PromptVectors& prompts,
-                     const Embedding& vector) {
-  if (!SameWidth(vector, title, prompts)) {
-    record.title_similarity = Similarity(title, vector);
-    record.core_similarity = Similarity(prompts.core, vector);
-    record.category_similarity = Similarity(prompts.category, vector);
-    record.attribute_similarity = Similarity(prompts.attribute, vector);
-    record.marketing_similarity = Similarity(prompts.marketing, vector);
-    return;
-  }
-  float by_title = 0.0f;
-  float by_core = 0.0f;
-  float by_category = 0.0f;
-  float by_attribute = 0.0f;
-  float by_marketing = 0.0f;
-  for (std::size_t i = 0; i < vector.size(); ++i) {
-    const float value = vector[i];
-    by_title += title[i] * value;
-    by_core += prompts.core[i] * value;
-    by_category += prompts.category[i] * value;
-    by_attribute += prompts.attribute[i] * value;
-    by_marketing += prompts.marketing[i] * value;
-  }
-  record.title_similarity = by_title;
-  record.core_similarity = by_core;
-  record.category_similarity = by_category;
-  record.attribute_similarity = by_attribute;
-  record.marketing_similarity = by_marketing;
-}
-
 RankedCandidate ScoreByPrompts(const Candidate& candidate, const Embedding& title,
                                const PromptVectors& prompts, const Embedding& vector) {
   RankedCandidate record = RecordFor(candidate);
-  SetSimilarities(record, title, prompts, vector);
+  record.title_similarity = Similarity(title, vector);
+  record.core_similarity = Similarity(prompts.core, vector);
+  record.category_similarity = Similarity(prompts.category, vector);
+  record.attribute_similarity = Similarity(prompts.attribute, vector);
+  record.marketing_similarity = Similarity(prompts.marketing, vector);
   record.score = CombinedScore(record);
   return record;
 }
