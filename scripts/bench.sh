@@ -4,6 +4,10 @@
 # throughput and peak memory, with the candidate cache off and on.
 #
 #   scripts/bench.sh                          the demo model (generated into the build folder)
+#   scripts/bench.sh default [...]            the default model (scripts/build_default_model.sh); e.g.
+#                                             --cache off --worker-arg=--threads=1
+#                                             --compare-worker-arg=--reuse-converters: titles per
+#                                             second on one core, with and without the switch
 #   scripts/bench.sh MODEL TOKENIZER [...]    any model; further arguments go to the driver,
 #                                             e.g. --requests 5000 --worker-arg=--profile=bge
 #

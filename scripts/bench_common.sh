@@ -8,8 +8,18 @@ build_benchmark_tools() {
   cmake --build "$build" -j"$jobs" --target quirvel-worker quirvel-bench-driver quirvel-modelgen
 }
 
-# Sets model, tokenizer and model_args_used (how many arguments it took).
+# Sets model, tokenizer and model_args_used (how many arguments it took):
+# MODEL TOKENIZER, the word "default" (the default model, built when missing),
+# or nothing (the demo model).
 choose_model() {
+  if [[ ${1:-} == default ]]; then
+    local dir
+    dir=$(bash "$repo/scripts/build_default_model.sh" "$build" | tail -1)
+    model=$dir/model.onnx
+    tokenizer=$dir/tokenizer.json
+    model_args_used=1
+    return
+  fi
   if [[ $# -ge 2 && $1 != -* && $2 != -* ]]; then
     model=$1
     tokenizer=$2
