@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds the default model into BUILD_DIR/default_model/ (model.onnx,
-# tokenizer.json, the model card README.md and LICENSE.txt):
+# Builds the default model into OUT_DIR (model.onnx, tokenizer.json, the model
+# card README.md and LICENSE.txt) and prints OUT_DIR:
 #
-#   scripts/build_default_model.sh [BUILD_DIR]     (default: build-release)
+#   scripts/build_default_model.sh [BUILD_DIR [OUT_DIR]]
 #
+# BUILD_DIR (default build-release) is a native tree whose quirvel-modelgen
+# writes the graph; OUT_DIR defaults to BUILD_DIR/default_model.
 # The word vectors come from tools/default_model/build_vectors.py over the
 # bootstrap's pinned data (CC-CEDICT's glosses, the Jieba dictionary) and the
 # hand-written shop words; quirvel-modelgen writes the graph around them. A
@@ -14,6 +16,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 build=${1:-build-release}
+out=${2:-$build/default_model}
 # shellcheck source=scripts/compiler_cache.sh
 source scripts/compiler_cache.sh
 python=/usr/bin/python3
@@ -46,7 +49,6 @@ if [[ ! -f $cached/model.onnx ]]; then
   mv "$part" "$cached"
 fi
 
-out="$build/default_model"
 mkdir -p "$out"
 cp "$cached/model.onnx" "$cached/tokenizer.json" "$cached/build.json" "$out/"
 cp tools/default_model/README.md "$out/README.md"

@@ -33,12 +33,9 @@ if [[ ! -f $build/CMakeCache.txt ]]; then
   cmake -S . -B "$build" "${options[@]}" >/dev/null
 fi
 cmake --build "$build" -j"$(nproc)" --target quirvel-worker
-# The default model is built once by a native tree (its generator runs here)
-# and copied into the tree being packed.
+# The default model's graph is written by a native tree's generator (the
+# tree being packed when it is the Linux one) and copied into the tree packed.
 native=${QUIRVEL_NATIVE_BUILD:-$([[ $platform == linux ]] && echo "$build" || echo build-release)}
-model_dir=$(bash scripts/build_default_model.sh "$native" | tail -1)
-if [[ $(cd "$model_dir" && pwd) != $(mkdir -p "$build/default_model" && cd "$build/default_model" && pwd) ]]; then
-  cp "$model_dir"/* "$build/default_model/"
-fi
+bash scripts/build_default_model.sh "$native" "$build/default_model" >/dev/null
 mkdir -p dist
 (cd "$build" && cpack --config CPackConfig.cmake)

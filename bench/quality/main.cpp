@@ -24,7 +24,6 @@ constexpr int kExitFailure = 1;
 struct LabelledSet {
   std::vector<LabelledTitle> labels;
   std::vector<TitleChars> titles;
-  std::vector<std::string> texts;
 };
 
 QualityOptions DefaultOptions() {
@@ -40,7 +39,6 @@ LabelledSet LoadSet(const std::string& path) {
   set.labels = LoadLabelledTitles(path);
   for (const LabelledTitle& labels : set.labels) {
     set.titles.emplace_back(labels.title);
-    set.texts.push_back(labels.title);
   }
   return set;
 }
@@ -57,7 +55,7 @@ SystemFigures Score(const std::string& name, const LabelledSet& set, const std::
   return row;
 }
 
-std::vector<std::string> WorkerCommand(const QualityOptions& options, const SystemSpec& system) {
+std::vector<std::string> WorkerCommand(const QualityOptions& options, const WorkerSystem& system) {
   std::vector<std::string> command = {options.worker, "--model", system.model, "--tokenizer",
                                       system.tokenizer};
   command.insert(command.end(), options.worker_args.begin(), options.worker_args.end());
@@ -67,11 +65,13 @@ std::vector<std::string> WorkerCommand(const QualityOptions& options, const Syst
 // Runs the worker on every model; the first run also gives the normalised titles.
 std::vector<SystemFigures> ScoreWorkers(const QualityOptions& options, const LabelledSet& set,
                                         std::vector<std::string>& normalized) {
+  std::vector<std::string> texts;
+  for (const LabelledTitle& labels : set.labels) texts.push_back(labels.title);
   std::vector<SystemFigures> rows;
-  for (const SystemSpec& system : options.systems) {
+  for (const WorkerSystem& system : options.systems) {
     std::cerr << "the worker on " << system.name << " (" << system.model << ")\n";
     const WorkerAnswers answers =
-        RunWorkerOnTitles(WorkerCommand(options, system), set.texts, options.budgets, normalized.empty());
+        RunWorkerOnTitles(WorkerCommand(options, system), texts, options.budgets, normalized.empty());
     if (normalized.empty()) normalized = answers.normalized;
     rows.push_back(Score(system.name, set, options.budgets, [&](size_t b, size_t i) {
       return AnswerFromSpans(set.titles[i], answers.spans[b][i]);

@@ -60,16 +60,13 @@ def parse_args(argv):
                    help="Jieba words rarer than this and without a gloss get no row of their own")
     p.add_argument("--salience-weight", type=float, default=0.6)
     p.add_argument("--marketing-weight", type=float, default=3.0)
-    p.add_argument("--limit", type=int, default=0, help="keep only the first N gloss entries (tests)")
     return p.parse_args(argv)
 
 
-def read_cedict(path, limit):
+def read_cedict(path):
     """Simplified headword -> (gloss text, has a classifier)."""
     text = open(path, encoding="utf-8").read()
     entries = json.loads(text[text.index("{"):].rstrip().rstrip(";"))["all"]
-    if limit:
-        entries = entries[:limit]
     glosses, counted = {}, set()
     for entry in entries:
         if len(entry) < 4:
@@ -235,7 +232,7 @@ def unigram_scores(pieces, jieba_words):
 
 
 def build(args):
-    glosses, counted = read_cedict(args.cedict, args.limit)
+    glosses, counted = read_cedict(args.cedict)
     jieba_words = read_jieba(args.jieba_dict)
     marketing = read_marketing(args.marketing)
     meanings, term_vectors, k = meaning_vectors(glosses, args.meaning_dims)
