@@ -38,19 +38,8 @@ class BlankTest : public ::testing::TestWithParam<BlankCase> {};
 TEST_P(BlankTest, KnowsWhiteSpaceOfEveryKind) { EXPECT_EQ(IsBlankChar(GetParam().text), GetParam().blank); }
 
 INSTANTIATE_TEST_SUITE_P(Chars, BlankTest,
-                         ::testing::Values(BlankCase{" ", true}, BlankCase{"\t", true}, BlankCase{"\n", true},
-                                           BlankCase{"\u00a0", true}, BlankCase{"\u3000", true},
-                                           BlankCase{"\u2009", true}, BlankCase{"a", false},
-                                           BlankCase{"_", false}, BlankCase{"長", false},
-                                           BlankCase{"\u3001", false}, BlankCase{"", false},
-                                           BlankCase{"\xff", false}, BlankCase{"  ", false}));
-
-TEST(OccurrenceTest, CountsInCharactersAndFindsOverlaps) {
-  EXPECT_EQ(OccurrenceStarts(TitleChars("長毛 長毛"), "長毛"), (std::vector<size_t>{0, 3}));
-  EXPECT_EQ(OccurrenceStarts(TitleChars("aaa"), "aa"), (std::vector<size_t>{0, 1}));
-  EXPECT_TRUE(OccurrenceStarts(TitleChars("貓砂"), "狗").empty());
-  EXPECT_TRUE(OccurrenceStarts(TitleChars("貓砂"), "").empty());
-}
+                         ::testing::Values(BlankCase{" ", true}, BlankCase{"\u3000", true}, BlankCase{"\u00a0", true},
+                                           BlankCase{"長", false}, BlankCase{"\xff", false}, BlankCase{"", false}));
 
 struct LeadingCase {
   const char* title;
@@ -68,7 +57,6 @@ TEST_P(LeadingCharsTest, TakesTheFirstNonBlankCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(Titles, LeadingCharsTest,
                          ::testing::Values(LeadingCase{"A B 長毛", 3, "x.x.x."},
-                                           LeadingCase{"A B 長毛", 10, "x.x.xx"},
                                            LeadingCase{"A B 長毛", 0, "......"},
                                            LeadingCase{"長\t毛\u3000貓", 2, "x.x.."},
                                            LeadingCase{"  貓砂", 1, "..x."}, LeadingCase{"", 4, ""}));
@@ -91,11 +79,9 @@ TEST_P(SpansTest, CoversTheNonBlankCharactersOfMappedSpans) {
 INSTANTIATE_TEST_SUITE_P(
     Replies, SpansTest,
     ::testing::Values(
-        SpansCase{"OneWord", "後背包 防潑水", {{0, 3}}, "xxx...."},
         SpansCase{"PhraseOverABlank", "後背包 防潑水", {{1, 7}}, ".xx.xxx"},
         SpansCase{"TwoKeywords", "後背包 防潑水", {{4, 7}, {0, 1}}, "x...xxx"},
         SpansCase{"NullSpansCountNothing", "後背包 防潑水", {{std::nullopt, std::nullopt}}, "......."},
-        SpansCase{"HalfNullCountsNothing", "後背包", {{0, std::nullopt}, {std::nullopt, 2}}, "..."},
         SpansCase{"NullBesideMapped", "後背包", {{std::nullopt, std::nullopt}, {2, 3}}, "..x"},
         SpansCase{"EmptySpan", "後背包", {{1, 1}}, "..."}));
 
@@ -131,20 +117,17 @@ INSTANTIATE_TEST_SUITE_P(
             "RankOrderFillsTheBudget", "無線藍牙耳機", "无线蓝牙耳机", {"耳机", "蓝牙", "无线"}, 4, "..xxxx"},
         GreedyCase{
             "TooLongSkippedShorterTaken", "無線藍牙耳機", "无线蓝牙耳机", {"无线蓝牙", "耳机"}, 3, "....xx"},
-        GreedyCase{"ExactFit", "無線藍牙耳機", "无线蓝牙耳机", {"无线蓝牙", "耳机"}, 6, "xxxxxx"},
         GreedyCase{"FirstFreeOccurrence", "貓砂盆 貓砂", "猫砂盆 猫砂", {"猫砂盆", "猫砂"}, 10, "xxx.xx"},
         GreedyCase{
             "NoFreeOccurrenceCostsNothing", "貓砂盆 大", "猫砂盆 大", {"猫砂盆", "猫砂", "大"}, 4, "xxx.x"},
         GreedyCase{"WordNotInTitleSkipped", "貓砂盆", "猫砂盆", {"狗", "盆"}, 1, "..x"},
         GreedyCase{"BlanksInAWordCostNothing", "MAC BOOK", "MAC BOOK", {"MAC BOOK"}, 7, "xxx.xxxx"},
-        GreedyCase{"BlanksInAWordCountNoMore", "MAC BOOK", "MAC BOOK", {"MAC BOOK"}, 6, "........"},
         GreedyCase{"LengthChangedLocatesInTheRequestTitle",
                    "無光碟機版 DA",
                    "无光驱版 DA",
                    {"光驱", "DA"},
                    10,
-                   "......xx"},
-        GreedyCase{"NoWords", "貓砂", "猫砂", {}, 5, ".."}));
+                   "......xx"}));
 
 struct ParseErrorCase {
   const char* line;
@@ -167,13 +150,9 @@ TEST_P(LabelledLineErrorTest, NamesTheFault) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, LabelledLineErrorTest,
     ::testing::Values(
-        ParseErrorCase{"{\"title\": ", "not a JSON object"}, ParseErrorCase{"[1]", "not a JSON object"},
-        ParseErrorCase{R"({"core": ["a"], "useful": [], "noise": []})", "\"title\""},
+        ParseErrorCase{"{\"title\": ", "not a JSON object"},
         ParseErrorCase{R"({"title": "ab", "useful": [], "noise": []})", "missing member \"core\""},
-        ParseErrorCase{R"({"title": "ab", "core": "a", "useful": [], "noise": []})",
-                       "\"core\" is not an array"},
         ParseErrorCase{R"({"title": "ab", "core": [], "useful": [], "noise": []})", "\"core\" is empty"},
-        ParseErrorCase{R"({"title": "ab", "core": ["a"], "useful": [""], "noise": []})", "non-empty string"},
         ParseErrorCase{R"({"title": "ab", "core": ["a"], "useful": [], "noise": [3]})", "non-empty string"},
         ParseErrorCase{R"({"title": "ab", "core": ["a"], "useful": ["c"], "noise": []})",
                        "term \"c\" is not in the title"}));
@@ -226,7 +205,6 @@ TEST_P(CoverageTest, NeedsEveryNonBlankCharacterOfOneOccurrence) {
 INSTANTIATE_TEST_SUITE_P(
     Terms, CoverageTest,
     ::testing::Values(CoverCase{"Whole", "耳機 藍牙", "耳機", "xx...", true},
-                      CoverCase{"Partly", "耳機 藍牙", "耳機", "x....", false},
                       CoverCase{"SecondOccurrence", "耳機 藍牙耳機", "耳機", ".....xx", true},
                       CoverCase{"HalvesOfTwoOccurrences", "耳機 藍牙耳機", "耳機", "x.....x", false},
                       CoverCase{"BlankInsideTheTermIgnored", "MAC BOOK", "MAC BOOK", "xxx.xxxx", true},
@@ -267,7 +245,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ScoreCase{"Nothing", kLitter, "............", false, 0, 0, 0, 0, false},
         ScoreCase{"FirstCoreOnly", kLitter, "...xx.......", true, 0.5, 1.0 / 3, 2, 2, false},
-        ScoreCase{"SecondCoreOnly", kLitter, "......xxx...", false, 0.5, 2.0 / 3, 3, 3, false},
         ScoreCase{"BracketsCountAgainstPrecision", kLitter, "..xxx.xxx...", true, 1, 1, 6, 5, false},
         ScoreCase{"NoiseTouchedByOneCharacter", kLitter, "...xx.xxx..x", true, 1, 1, 6, 5, true},
         ScoreCase{"NoiseInBrackets", kLitter, ".x..........", false, 0, 0, 1, 0, true},
@@ -283,37 +260,14 @@ TEST(ScoreTitleTest, CountsEveryOccurrenceOfATerm) {
   EXPECT_THROW(ScoreTitle(labels, TitleChars(labels.title), FromMarks("xx")), std::invalid_argument);
 }
 
-TEST(SumUpTest, AveragesPerTitleAndPoolsPrecisionOverCharacters) {
-  TitleScore first;
-  first.first_core_covered = true;
-  first.core_share = 1;
-  first.core_useful_share = 0.5;
-  first.answer_chars = 10;
-  first.labelled_answer_chars = 10;
-  TitleScore second;
-  second.core_share = 0.5;
-  second.core_useful_share = 0.25;
-  second.answer_chars = 30;
-  second.labelled_answer_chars = 15;
-  second.touches_noise = true;
-  TitleScore third;
-  const Figures figures = SumUp({first, second, third});
-  EXPECT_DOUBLE_EQ(figures.core_at_1, 1.0 / 3);
-  EXPECT_DOUBLE_EQ(figures.core, 0.5);
-  EXPECT_DOUBLE_EQ(figures.core_useful, 0.25);
-  EXPECT_DOUBLE_EQ(figures.precision, 25.0 / 40) << "pooled, not the mean of 1 and 0.5";
-  EXPECT_DOUBLE_EQ(figures.noise, 1.0 / 3);
-  const Figures none = SumUp({});
-  EXPECT_EQ(none.core_at_1, 0);
-  EXPECT_EQ(none.precision, 0);
-}
-
-TEST(FiguresOfTest, ScoresEachTitleWithItsOwnAnswer) {
+TEST(FiguresOfTest, AveragesPerTitleAndPoolsPrecisionOverCharacters) {
   const std::vector<LabelledTitle> labels = {{"貓砂", {"貓砂"}, {}, {}}, {"免運 狗", {"狗"}, {}, {"免運"}}};
   const std::vector<TitleChars> titles = {TitleChars("貓砂"), TitleChars("免運 狗")};
   const Figures figures = FiguresOf(labels, titles, {FromMarks("xx"), FromMarks("x...")});
   EXPECT_DOUBLE_EQ(figures.core_at_1, 0.5);
-  EXPECT_DOUBLE_EQ(figures.precision, 2.0 / 3);
+  EXPECT_DOUBLE_EQ(figures.core, 0.5);
+  EXPECT_DOUBLE_EQ(figures.core_useful, 0.5);
+  EXPECT_DOUBLE_EQ(figures.precision, 2.0 / 3) << "pooled over characters, not the mean of 1 and 0";
   EXPECT_DOUBLE_EQ(figures.noise, 0.5);
   EXPECT_THROW(FiguresOf(labels, titles, {FromMarks("xx")}), std::invalid_argument);
 }

@@ -151,14 +151,10 @@ TEST(ServiceOptionsTest, KeepRequestCharactersIsASwitchOffByDefault) {
   EXPECT_TRUE(Parse({"--keep-request-characters", "m", "t"}).keep_request_characters);
 }
 
-// Each switch sets its own field only, and takes no next argument as a value.
 TEST(ServiceOptionsTest, ReuseConvertersIsASwitchOffByDefault) {
-  EXPECT_FALSE(Parse({"m", "t"}).reuse_converters);
-  const ServiceOptions reuse = Parse({"m", "--reuse-converters", "t"});
-  EXPECT_TRUE(reuse.reuse_converters);
-  EXPECT_FALSE(reuse.keep_request_characters);
-  EXPECT_EQ(reuse.tokenizer_path, "t");
   EXPECT_FALSE(Parse({"--keep-request-characters", "m", "t"}).reuse_converters);
+  const ServiceOptions reuse = Parse({"m", "--reuse-converters", "t"});
+  EXPECT_TRUE(reuse.reuse_converters && !reuse.keep_request_characters && reuse.tokenizer_path == "t");
 }
 
 TEST(ServiceOptionsTest, LastSettingWins) {
