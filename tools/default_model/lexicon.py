@@ -1,0 +1,108 @@
+"""The project's e-commerce lexicon, read in the script the worker segments in.
+
+The lists under lexicon/ are written by hand, in the words Taiwanese and
+mainland sellers use (Traditional or Simplified, as they come): one entry a
+line, further forms of the same word on the same line after single blanks,
+`#` comments, and an optional `=WEIGHT` (0 to 1) on noise words. The worker
+normalises every title with OpenCC's tw2sp before it cuts it, so every form
+is normalised the same way here, through the same OpenCC library.
+"""
+import ctypes
+import ctypes.util
+import re
+
+HAN = re.compile(r"[\u3400-\u9fff\uf900-\ufaff]")
+KINDS = ("product_types", "brands", "attributes", "noise_words")
+
+
+class Tw2sp:
+    """OpenCC's tw2sp conversion through the C library the worker links."""
+
+    def __init__(self, config="/usr/share/opencc/tw2sp.json"):
+        name = ctypes.util.find_library("opencc") or "libopencc.so.1.1"
+        lib = ctypes.CDLL(name)
+        lib.opencc_open.restype = ctypes.c_void_p
+        lib.opencc_open.argtypes = [ctypes.c_char_p]
+        lib.opencc_convert_utf8.restype = ctypes.c_void_p
+        lib.opencc_convert_utf8.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t]
+        lib.opencc_convert_utf8_free.argtypes = [ctypes.c_void_p]
+        lib.opencc_close.argtypes = [ctypes.c_void_p]
+        handle = lib.opencc_open(config.encode())
+        if handle in (None, 0, ctypes.c_void_p(-1).value):
+            raise OSError(f"cannot open the OpenCC configuration {config}")
+        self._lib, self._handle, self._memo = lib, handle, {}
+
+    def __call__(self, text):
+        if text.isascii():
+            return text
+        if text not in self._memo:
+            data = text.encode("utf-8")
+            converted = self._lib.opencc_convert_utf8(self._handle, data, len(data))
+            if not converted:
+                raise OSError(f"OpenCC could not convert {text!r}")
+            self._memo[text] = ctypes.string_at(converted).decode("utf-8")
+            self._lib.opencc_convert_utf8_free(converted)
+        return self._memo[text]
+
+    def close(self):
+        if self._handle:
+            self._lib.opencc_close(self._handle)
+            self._handle = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.close()
+
+
+def read_entries(path):
+    """(section, forms, weight) for each entry line of one list."""
+    section, entries = "", []
+    for line in open(path, encoding="utf-8"):
+        stripped = line.strip()
+        if stripped.startswith("#"):
+            section = stripped.lstrip("#").strip() or section
+            continue
+        text = stripped.split("#", 1)[0].split()
+        forms = [t for t in text if not t.startswith("=")]
+        weights = [float(t[1:]) for t in text if t.startswith("=")]
+        if forms:
+            entries.append((section, forms, weights[0] if weights else 1.0))
+    return entries
+
+
+class Lexicon:
+    """Every form of every list, normalised: word -> kind, and the noise weights."""
+
+    def __init__(self, folder, convert):
+        self.kind, self.noise_weight, self.section = {}, {}, {}
+        for kind in KINDS:
+            for section, forms, weight in read_entries(f"{folder}/{kind}.txt"):
+                for form in forms:
+                    # Several Latin words are written joined with "_" (New_Balance).
+                    word = convert(form.replace("_", " "))
+                    # A word listed twice keeps its first kind: the lists are read
+                    # from the most to the least searched.
+                    self.kind.setdefault(word, kind)
+                    self.section.setdefault(word, section)
+                    if kind == "noise_words":
+                        self.noise_weight.setdefault(word, weight)
+
+    def words(self, kind):
+        return sorted(w for w, k in self.kind.items() if k == kind)
+
+    def product_heads(self):
+        """Product types a longer word can end in (手机壳 ends in 壳)."""
+        return {w for w in self.words("product_types") if HAN.search(w)}
+
+
+def user_dictionary_lines(lexicon, jieba_words):
+    """Jieba user-dictionary lines for the product types and brand names the
+    Jieba dictionary lacks, so the segmenter keeps them whole (行动电源, 快充版)."""
+    lines = []
+    for kind, tag in (("product_types", "n"), ("brands", "nz")):
+        for word in lexicon.words(kind):
+            if len(word) >= 2 and all(HAN.match(c) for c in word) and word not in jieba_words:
+                lines.append(f"{word} {tag}")
+    return sorted(set(lines))
