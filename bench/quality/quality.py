@@ -163,15 +163,26 @@ class Worker:
             self.stderr.append(text)
         else:
             self.fail('the worker never wrote the ready line')
-        threading.Thread(target=self._drain_stderr, daemon=True).start()
+        self.drain = threading.Thread(target=self._drain_stderr, daemon=True)
+        self.drain.start()
 
     def _drain_stderr(self):
         for line in self.process.stderr:
             self.stderr.append(line.decode('utf-8', 'replace').rstrip('\r\n'))
 
+    def _close(self):
+        self.process.wait()
+        if hasattr(self, 'drain'):
+            self.drain.join(timeout=10)
+        for stream in (self.process.stdin, self.process.stdout, self.process.stderr):
+            try:
+                stream.close()
+            except OSError:
+                pass  # a request still unwritten to a worker that ended
+
     def fail(self, message):
         self.process.kill()
-        self.process.wait()
+        self._close()
         raise RuntimeError(f'{message} (exit code {self.process.returncode}); its standard error:\n'
                            + '\n'.join(self.stderr[-20:]))
 
@@ -213,6 +224,7 @@ class Worker:
         self.process.stdin.close()
         if self.process.wait(timeout=30) != 0:
             self.fail('the worker did not end cleanly')
+        self._close()
 
 
 def worker_titles(worker, titles):

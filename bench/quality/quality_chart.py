@@ -2,9 +2,10 @@
 hand-written SVG any browser shows."""
 from xml.sax.saxutils import escape
 
-WIDTH, HEIGHT = 800, 420
-LEFT, RIGHT, TOP, BOTTOM = 70, 20, 40, 60
-PLOT_WIDTH, PLOT_HEIGHT = WIDTH - LEFT - RIGHT, HEIGHT - TOP - BOTTOM
+WIDTH, PLOT_HEIGHT = 800, 320
+LEFT, RIGHT, TOP = 70, 20, 40
+PLOT_WIDTH = WIDTH - LEFT - RIGHT
+LINE = 14  # pixels a line of the group labels takes
 # Dark for the first budget, light for the next: core@1 in blues, noise in reds.
 CORE_COLORS = ('#1f5fa8', '#7fb2e5', '#a9cdf0')
 NOISE_COLORS = ('#b2282b', '#ef8a8c', '#f6b9ba')
@@ -34,7 +35,11 @@ def grouped_bar_chart_svg(title, y_label, groups, series):
     for name, values, _ in series:
         if len(values) != len(groups):
             raise ValueError(f'bar series "{name}" has {len(values)} values for {len(groups)} groups')
-    out = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{WIDTH}" height="{HEIGHT}" '
+    group_width = PLOT_WIDTH / max(len(groups), 1)
+    # About 7 pixels a character at 12 pixels; the chart grows with the longest label.
+    labels = [_wrap(group, max(6, int(group_width / 7))) for group in groups]
+    height = TOP + PLOT_HEIGHT + 32 + LINE * max([2] + [len(lines) for lines in labels])
+    out = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{WIDTH}" height="{height}" '
            'font-family="sans-serif" font-size="12">',
            '<rect width="100%" height="100%" fill="white"/>',
            f'<text x="{WIDTH / 2:g}" y="22" text-anchor="middle" font-size="15">{_text(title)}</text>',
@@ -42,9 +47,8 @@ def grouped_bar_chart_svg(title, y_label, groups, series):
     for tick in range(1, 6):
         out.append(f'<line x1="{LEFT}" y1="{_y(tick / 5):g}" x2="{LEFT + PLOT_WIDTH}" y2="{_y(tick / 5):g}"/>')
     out.append('</g>')
-    group_width = PLOT_WIDTH / max(len(groups), 1)
     bar_width = group_width * 0.8 / max(len(series), 1)
-    for g, group in enumerate(groups):
+    for g, lines in enumerate(labels):
         left = LEFT + group_width * (g + 0.1)
         for s, (_, values, color) in enumerate(series):
             x = left + bar_width * s
@@ -52,11 +56,9 @@ def grouped_bar_chart_svg(title, y_label, groups, series):
                        f'height="{_y(0) - _y(values[g]):.6g}" fill="{color}"/>')
             out.append(f'<text x="{x + bar_width / 2 - 1:.6g}" y="{_y(values[g]) - 3:.6g}" text-anchor="middle" '
                        f'font-size="10">{values[g]:.2f}</text>')
-        y = TOP + PLOT_HEIGHT + 16
-        # About 7 pixels a character at 12 pixels.
-        for line in _wrap(group, max(6, int(group_width / 7))):
-            out.append(f'<text x="{LEFT + group_width * (g + 0.5):.6g}" y="{y}" text-anchor="middle">{_text(line)}</text>')
-            y += 14
+        for n, line in enumerate(lines):
+            out.append(f'<text x="{LEFT + group_width * (g + 0.5):.6g}" y="{TOP + PLOT_HEIGHT + 16 + LINE * n}" '
+                       f'text-anchor="middle">{_text(line)}</text>')
     out += ['<g stroke="#444">',
             f'<line x1="{LEFT}" y1="{TOP + PLOT_HEIGHT}" x2="{LEFT + PLOT_WIDTH}" y2="{TOP + PLOT_HEIGHT}"/>',
             f'<line x1="{LEFT}" y1="{TOP}" x2="{LEFT}" y2="{TOP + PLOT_HEIGHT}"/>', '</g>']
@@ -68,8 +70,8 @@ def grouped_bar_chart_svg(title, y_label, groups, series):
     step = PLOT_WIDTH / max(len(series), 1)
     for s, (name, _, color) in enumerate(series):
         x = LEFT + step * s
-        out.append(f'<rect x="{x:.6g}" y="{HEIGHT - 22}" width="12" height="12" fill="{color}"/>')
-        out.append(f'<text x="{x + 18:.6g}" y="{HEIGHT - 12}">{_text(name)}</text>')
+        out.append(f'<rect x="{x:.6g}" y="{height - 22}" width="12" height="12" fill="{color}"/>')
+        out.append(f'<text x="{x + 18:.6g}" y="{height - 12}">{_text(name)}</text>')
     return '\n'.join(out + ['</svg>']) + '\n'
 
 

@@ -8,6 +8,7 @@ import contextlib
 import io
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -225,6 +226,15 @@ class Report(unittest.TestCase):
         self.assertIn('>0.06<', svg, 'noise at 12 of the first system')
         with self.assertRaises(ValueError):
             quality_chart.grouped_bar_chart_svg('t', 'share', ['a'], [('x', [0.1, 0.2], '#000')])
+
+    def test_long_labels_grow_the_chart_above_the_legend(self):
+        names = [f'system {i} judged by the words it returns' for i in range(7)]
+        svg = quality_chart.grouped_bar_chart_svg('t', 'share', names, [('x', [0.5] * 7, '#000')])
+        height = int(re.search(r'<svg [^>]*height="(\d+)"', svg).group(1))
+        label_bottom = max(int(y) for y in re.findall(r'y="(\d+)" text-anchor="middle">', svg))
+        legend = int(re.search(r'<text x="[\d.]+" y="(\d+)">x</text>', svg).group(1))
+        self.assertGreater(height, 420)
+        self.assertLess(label_bottom + 10, legend)
 
 
 # The scripted worker: converts by a table of characters, answers every extract of a title with the
