@@ -15,7 +15,9 @@ import quality_chart  # noqa: E402  (beside this script)
 import scoring  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-DEFAULT_GOLD = os.path.normpath(os.path.join(HERE, '..', '..', '..', 'shared', 'data', 'gold', 'tw_dev.jsonl'))
+# The labelled set beside the clone: ../shared/data/gold of the repository's folder.
+DEFAULT_GOLD = os.path.normpath(os.path.join(HERE, '..', '..', '..', 'shared', 'data', 'gold',
+                                             'tw_dev.jsonl'))
 LARGEST_BUDGET = 1000
 LEADING = "the title's first max_len characters"
 PEER_NAMES = {'tfidf': 'jieba TF-IDF', 'textrank': 'jieba TextRank'}
@@ -51,7 +53,7 @@ class Options:
         self.gold = DEFAULT_GOLD
         self.gold_required = False
         self.systems = []  # (name, model, tokenizer)
-        self.system_args = {}
+        self.system_args = []  # (name, worker argument)
         self.worker_args = []
         self.budgets = [24, 12]
         self.split = 300
@@ -74,52 +76,62 @@ def parse_system(text):
     return name, model, tokenizer
 
 
+def parse_system_arg(text):
+    name, equals, arg = text.partition('=')
+    if not (name and equals and arg):
+        raise UsageError(f'--system-arg: expected NAME=ARG, got: {text}')
+    return name, arg
+
+
 def parse_budgets(text):
     try:
         budgets = [int(item) for item in text.split(',')]
     except ValueError:
         budgets = []
     if not budgets or not all(1 <= b <= LARGEST_BUDGET for b in budgets):
-        raise UsageError(f'--budgets: expected numbers from 1 to {LARGEST_BUDGET} separated by commas, got: {text}')
+        raise UsageError(f'--budgets: expected numbers from 1 to {LARGEST_BUDGET} separated by commas, '
+                         f'got: {text}')
     return budgets
 
 
-def parse_count(option, text):
+def parse_split(text):
     if not text.isdigit():
-        raise UsageError(f'{option}: expected a count, got: {text}')
+        raise UsageError(f'--split: expected a count of titles, got: {text}')
     return int(text)
 
 
+# An option with a value: the attribute it sets and how the value is read. A list attribute
+# gathers every use of its option.
+VALUES = {
+    '--worker': ('worker', str), '--gold': ('gold', str), '--system': ('systems', parse_system),
+    '--system-arg': ('system_args', parse_system_arg), '--worker-arg': ('worker_args', str),
+    '--budgets': ('budgets', parse_budgets), '--split': ('split', parse_split), '--peers': ('peers', str),
+    '--python': ('python', str), '--peer-script': ('peer_script', str), '--svg': ('svg', str),
+    '--json': ('json', str),
+}
+SWITCHES = {'--help': ('help', True), '-h': ('help', True), '--spans': ('spans', True),
+            '--no-jieba': ('jieba', False)}
+REPEATABLE = {'--system', '--system-arg', '--worker-arg'}
+
+
 def parse_args(args):
-    """The command line; UsageError with a message for the user."""
+    """The command line (`--option value` or `--option=value`); UsageError with a message for the user."""
     o = Options()
-    switches = {'--help': 'help', '-h': 'help', '--spans': 'spans'}
-    values = {
-        '--worker': lambda v: setattr(o, 'worker', v),
-        '--gold': lambda v: (setattr(o, 'gold', v), setattr(o, 'gold_required', True)),
-        '--system': lambda v: o.systems.append(parse_system(v)),
-        '--system-arg': lambda v: add_system_arg(o, v),
-        '--worker-arg': o.worker_args.append,
-        '--budgets': lambda v: setattr(o, 'budgets', parse_budgets(v)),
-        '--split': lambda v: setattr(o, 'split', parse_count('--split', v)),
-        '--peers': lambda v: setattr(o, 'peers', v),
-        '--python': lambda v: setattr(o, 'python', v),
-        '--peer-script': lambda v: setattr(o, 'peer_script', v),
-        '--svg': lambda v: setattr(o, 'svg', v),
-        '--json': lambda v: setattr(o, 'json', v),
-    }
     i = 0
     while i < len(args):
-        key, equals, value = args[i].partition('=')
-        if args[i] in switches:
-            setattr(o, switches[args[i]], True)
-        elif args[i] == '--no-jieba':
-            o.jieba = False
-        elif key in values and equals:
-            values[key](value)
-        elif args[i] in values and i + 1 < len(args):
-            i += 1
-            values[args[i - 1]](args[i])
+        option, equals, value = args[i].partition('=')
+        if args[i] in SWITCHES:
+            setattr(o, *SWITCHES[args[i]])
+        elif option in VALUES and (equals or i + 1 < len(args)):
+            if not equals:
+                i += 1
+                value = args[i]
+            attribute, read = VALUES[option]
+            if option in REPEATABLE:
+                getattr(o, attribute).append(read(value))
+            else:
+                setattr(o, attribute, read(value))
+            o.gold_required = o.gold_required or option == '--gold'
         else:
             raise UsageError(f'unknown option or missing value: {args[i]}')
         i += 1
@@ -129,20 +141,13 @@ def parse_args(args):
         raise UsageError('--worker is required')
     if not o.systems:
         raise UsageError('--system is required (the worker also gives the peers their normalised titles)')
-    names = [s[0] for s in o.systems]
+    names = [name for name, _, _ in o.systems]
     if len(set(names)) != len(names):
         raise UsageError('--system: every system needs a name of its own')
-    for name in o.system_args:
+    for name, _ in o.system_args:
         if name not in names:
             raise UsageError(f'--system-arg: no --system is named {name}')
     return o
-
-
-def add_system_arg(o, text):
-    name, equals, arg = text.partition('=')
-    if not (name and equals and arg):
-        raise UsageError(f'--system-arg: expected NAME=ARG, got: {text}')
-    o.system_args.setdefault(name, []).append(arg)
 
 
 class Worker:
@@ -263,7 +268,7 @@ def run_worker(command, titles, budgets):
 
 
 def worker_command(o, name, model, tokenizer):
-    args = o.worker_args + o.system_args.get(name, [])
+    args = o.worker_args + [arg for system, arg in o.system_args if system == name]
     # The same replies, tens of milliseconds less a request.
     fast = [] if any(a.startswith('--reuse-converters') for a in args) else ['--reuse-converters']
     return [o.worker, '--model', model, '--tokenizer', tokenizer] + fast + args
@@ -307,9 +312,10 @@ def peer_words(o, normalized_titles):
                            'the jieba peers)') from None
     lines = done.stdout.decode('utf-8').splitlines()
     if done.returncode != 0 or len(lines) != len(normalized_titles):
-        raise RuntimeError(f'jieba peers: the script ended with code {done.returncode} after {len(lines)} lines for '
-                           f'{len(normalized_titles)} titles (is python3-jieba installed? --no-jieba runs without '
-                           f'it); its standard error:\n{done.stderr.decode("utf-8", "replace")}')
+        raise RuntimeError(f'jieba peers: the script ended with code {done.returncode} after {len(lines)} '
+                           f'lines for {len(normalized_titles)} titles (is python3-jieba installed? '
+                           f'--no-jieba runs without it); its standard error:\n'
+                           + done.stderr.decode('utf-8', 'replace'))
     return parse_peer_lines(lines)
 
 
@@ -329,8 +335,8 @@ def systems_answers(o, rows):
                                                      for per_title in keywords]))
     systems.append((LEADING, [[scoring.leading_chars_answer(t, b) for t in titles] for b in o.budgets]))
     for peer, words in peer_words(o, [t.text for t in located]):
-        systems.append((PEER_NAMES.get(peer, peer), [[scoring.words_answer(t, w, b) for t, w in zip(located, words)]
-                                                     for b in o.budgets]))
+        systems.append((PEER_NAMES.get(peer, peer),
+                        [[scoring.words_answer(t, w, b) for t, w in zip(located, words)] for b in o.budgets]))
     return systems
 
 

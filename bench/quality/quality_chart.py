@@ -45,19 +45,22 @@ def grouped_bar_chart_svg(title, y_label, groups, series):
            f'<text x="{WIDTH / 2:g}" y="22" text-anchor="middle" font-size="15">{_text(title)}</text>',
            '<g stroke="#ddd">']
     for tick in range(1, 6):
-        out.append(f'<line x1="{LEFT}" y1="{_y(tick / 5):g}" x2="{LEFT + PLOT_WIDTH}" y2="{_y(tick / 5):g}"/>')
+        y = _y(tick / 5)
+        out.append(f'<line x1="{LEFT}" y1="{y:g}" x2="{LEFT + PLOT_WIDTH}" y2="{y:g}"/>')
     out.append('</g>')
     bar_width = group_width * 0.8 / max(len(series), 1)
     for g, lines in enumerate(labels):
         left = LEFT + group_width * (g + 0.1)
         for s, (_, values, color) in enumerate(series):
             x = left + bar_width * s
-            out.append(f'<rect x="{x:.6g}" y="{_y(values[g]):.6g}" width="{bar_width - 2:.6g}" '
-                       f'height="{_y(0) - _y(values[g]):.6g}" fill="{color}"/>')
-            out.append(f'<text x="{x + bar_width / 2 - 1:.6g}" y="{_y(values[g]) - 3:.6g}" text-anchor="middle" '
+            top = _y(values[g])
+            out.append(f'<rect x="{x:.6g}" y="{top:.6g}" width="{bar_width - 2:.6g}" '
+                       f'height="{_y(0) - top:.6g}" fill="{color}"/>')
+            out.append(f'<text x="{x + bar_width / 2 - 1:.6g}" y="{top - 3:.6g}" text-anchor="middle" '
                        f'font-size="10">{values[g]:.2f}</text>')
+        center = LEFT + group_width * (g + 0.5)
         for n, line in enumerate(lines):
-            out.append(f'<text x="{LEFT + group_width * (g + 0.5):.6g}" y="{TOP + PLOT_HEIGHT + 16 + LINE * n}" '
+            out.append(f'<text x="{center:.6g}" y="{TOP + PLOT_HEIGHT + 16 + LINE * n}" '
                        f'text-anchor="middle">{_text(line)}</text>')
     out += ['<g stroke="#444">',
             f'<line x1="{LEFT}" y1="{TOP + PLOT_HEIGHT}" x2="{LEFT + PLOT_WIDTH}" y2="{TOP + PLOT_HEIGHT}"/>',

@@ -184,7 +184,8 @@ def spans_answer(title, spans):
             continue
         start, end = span
         if not 0 <= start <= end <= len(title):
-            raise ValueError(f'keyword span [{start}, {end}) does not lie in the title of {len(title)} characters')
+            raise ValueError(f'keyword span [{start}, {end}) does not lie in the title of {len(title)} '
+                             'characters')
         for i in range(start, end):
             answer[i] = not is_blank(title[i])
     return answer
@@ -254,4 +255,5 @@ def score_answers(gold_rows, words_per_title, budget=None, titles=None):
     if titles is None:
         titles = [None] * len(gold_rows)
     located = [t if isinstance(t, Title) else Title(labels.title, t) for labels, t in zip(gold_rows, titles)]
-    return figures_of(gold_rows, [words_answer(t, words, budget) for t, words in zip(located, words_per_title)])
+    answers = [words_answer(title, words, budget) for title, words in zip(located, words_per_title)]
+    return figures_of(gold_rows, answers)
