@@ -185,9 +185,13 @@ class Worker:
             except OSError:
                 pass  # a request still unwritten to a worker that ended
 
-    def fail(self, message):
-        self.process.kill()
+    def abandon(self):
+        if self.process.poll() is None:
+            self.process.kill()
         self._close()
+
+    def fail(self, message):
+        self.abandon()
         raise RuntimeError(f'{message} (exit code {self.process.returncode}); its standard error:\n'
                            + '\n'.join(self.stderr[-20:]))
 
@@ -210,8 +214,11 @@ class Worker:
             line = self.process.stdout.readline()
             if not line:
                 self.fail(f'no reply to request {request["id"]}')
-            reply = json.loads(line)
-            if reply.get('id') != request['id']:
+            try:
+                reply = json.loads(line)
+            except ValueError:
+                reply = None
+            if not isinstance(reply, dict) or reply.get('id') != request['id']:
                 self.fail(f'unexpected reply to request {request["id"]}: {line[:200]!r}')
             if reply.get('ok') is not True:
                 self.fail(f'the worker answered {json.dumps(request, ensure_ascii=False)} with an error: '
@@ -253,16 +260,20 @@ def keyword_entries(reply):
 def run_worker(command, titles, budgets):
     """The worker's normalised titles, and per budget per title its keywords: (normalised text, span)."""
     worker = Worker(command)
-    located = worker_titles(worker, titles)
-    keywords = []
-    for budget in budgets:
-        print(f'  {len(titles)} titles at max_len {budget}', file=sys.stderr)
-        replies = worker.ask([{'id': f'e{budget}_{i}', 'type': 'extract', 'title': t, 'max_len': budget,
-                               'detail': True} for i, t in enumerate(titles)])
-        keywords.append([keyword_entries(r) for r in replies])
-    texts = sorted({text for per_budget in keywords for entries in per_budget for text, _ in entries})
-    normalized = dict(zip(texts, worker.convert(texts)))
-    worker.shut_down()
+    try:
+        located = worker_titles(worker, titles)
+        keywords = []
+        for budget in budgets:
+            print(f'  {len(titles)} titles at max_len {budget}', file=sys.stderr)
+            replies = worker.ask([{'id': f'e{budget}_{i}', 'type': 'extract', 'title': t, 'max_len': budget,
+                                   'detail': True} for i, t in enumerate(titles)])
+            keywords.append([keyword_entries(r) for r in replies])
+        texts = sorted({text for per_budget in keywords for entries in per_budget for text, _ in entries})
+        normalized = dict(zip(texts, worker.convert(texts)))
+        worker.shut_down()
+    except BaseException:
+        worker.abandon()
+        raise
     return located, [[[(normalized[text], span) for text, span in entries] for entries in per_budget]
                      for per_budget in keywords]
 

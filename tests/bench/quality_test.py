@@ -267,10 +267,12 @@ for line in sys.stdin:
         break
     if request['type'] == 'convert':
         reply['normalized_title'] = request['title'].translate(simple)
-    elif request.get('detail') is True and isinstance(request.get('max_len'), int):
-        reply['keyword_list'] = replies[request['title']]
-    else:
+    elif request.get('detail') is not True or not isinstance(request.get('max_len'), int):
         reply = {'id': request['id'], 'ok': False, 'error': 'no detail'}
+    elif request['title'] not in replies:
+        reply = {'id': request['id'], 'ok': False, 'error': 'no reply for this title'}
+    else:
+        reply['keyword_list'] = replies[request['title']]
     print(json.dumps(reply, ensure_ascii=False), flush=True)
 '''
 
@@ -299,25 +301,34 @@ def run_quality(args):
 
 
 class ScriptedWorkerRun(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+        d = self.dir.name
+        self.worker = os.path.join(d, 'worker')
+        with open(self.worker, 'w', encoding='utf-8') as f:
+            f.write(f'#!{PYTHON}\n' + FAKE_WORKER)
+        os.chmod(self.worker, 0o755)
+        with open(os.path.join(d, 'replies.json'), 'w', encoding='utf-8') as f:
+            json.dump(FAKE_REPLIES, f, ensure_ascii=False)
+        with open(os.path.join(d, 'peers.jsonl'), 'w', encoding='utf-8') as f:
+            f.write(''.join(json.dumps(p, ensure_ascii=False) + '\n' for p in FAKE_PEERS))
+
+    def run_fake(self, rows, *extra):
+        d = self.dir.name
+        write_gold(os.path.join(d, 'gold.jsonl'), rows)
+        return run_quality(['--worker', self.worker, '--system', f'fake={d}/replies.json,t',
+                            '--gold', f'{d}/gold.jsonl'] + list(extra))
+
     def test_every_system_judged_by_its_words(self):
-        with tempfile.TemporaryDirectory() as d:
-            worker = os.path.join(d, 'worker')
-            with open(worker, 'w', encoding='utf-8') as f:
-                f.write(f'#!{PYTHON}\n' + FAKE_WORKER)
-            os.chmod(worker, 0o755)
-            with open(os.path.join(d, 'replies.json'), 'w', encoding='utf-8') as f:
-                json.dump(FAKE_REPLIES, f, ensure_ascii=False)
-            with open(os.path.join(d, 'peers.jsonl'), 'w', encoding='utf-8') as f:
-                f.write(''.join(json.dumps(p, ensure_ascii=False) + '\n' for p in FAKE_PEERS))
-            write_gold(os.path.join(d, 'gold.jsonl'), [LITTER, SHOULDER_BAG])
-            code, out, err = run_quality(['--worker', worker, '--system', f'fake={d}/replies.json,t',
-                                          '--gold', f'{d}/gold.jsonl', '--budgets', '24,4', '--split', '1',
-                                          '--spans', '--peers', f'{d}/peers.jsonl', '--json', f'{d}/q.json',
-                                          '--svg', f'{d}/q.svg'])
-            self.assertEqual(code, 0, err)
-            with open(os.path.join(d, 'q.json'), encoding='utf-8') as f:
-                document = json.load(f)
-            self.assertTrue(os.path.getsize(os.path.join(d, 'q.svg')) > 0)
+        d = self.dir.name
+        code, out, err = self.run_fake([LITTER, SHOULDER_BAG], '--budgets', '24,4', '--split', '1', '--spans',
+                                       '--peers', f'{d}/peers.jsonl', '--json', f'{d}/q.json',
+                                       '--svg', f'{d}/q.svg')
+        self.assertEqual(code, 0, err)
+        with open(os.path.join(d, 'q.json'), encoding='utf-8') as f:
+            document = json.load(f)
+        self.assertTrue(os.path.getsize(os.path.join(d, 'q.svg')) > 0)
         self.assertEqual([(p['name'], p['titles']) for p in document['parts']],
                          [('first 1 titles', 1), ('the other 1 titles', 1), ('all 2 titles', 2)])
         self.assertIn('the other 1 titles:', out)
@@ -337,6 +348,14 @@ class ScriptedWorkerRun(unittest.TestCase):
                                            msg=f'{name} {figure} at {budget}')
         second = {s['name']: s['figures']['24'] for s in document['parts'][1]['systems']}
         self.assertEqual(second['fake'], five_figures(0, 0, 0.5, 1, 0))
+
+    def test_an_error_reply_ends_the_run_naming_the_title(self):
+        other = scoring.Labels('無線耳機', ['耳機'], [], [])
+        code, out, err = self.run_fake([LITTER, other], '--no-jieba')
+        self.assertEqual(code, 1)
+        self.assertIn('無線耳機', err)
+        self.assertIn('no reply for this title', err)
+        self.assertNotIn('|', out)
 
     def test_default_labels_absent_skips_and_named_ones_must_exist(self):
         out = io.StringIO()
