@@ -171,6 +171,13 @@ class Worker:
         self.drain = threading.Thread(target=self._drain_stderr, daemon=True)
         self.drain.start()
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, error, trace):
+        if kind is not None:
+            self.abandon()
+
     def _drain_stderr(self):
         for line in self.process.stderr:
             self.stderr.append(line.decode('utf-8', 'replace').rstrip('\r\n'))
@@ -249,6 +256,15 @@ def worker_titles(worker, titles):
             for i, (t, n) in enumerate(zip(titles, normalized))]
 
 
+def located_titles(command, titles):
+    """The titles lined up with a worker's normalisation of them, as `scoring.score_answers` takes
+    them: `located_titles([WORKER, '--model', MODEL, '--tokenizer', TOKENIZER], titles)`."""
+    with Worker(command) as worker:
+        located = worker_titles(worker, titles)
+        worker.shut_down()
+    return located
+
+
 def keyword_entries(reply):
     entries = reply.get('keyword_list')
     if not isinstance(entries, list):
@@ -259,8 +275,7 @@ def keyword_entries(reply):
 
 def run_worker(command, titles, budgets):
     """The worker's normalised titles, and per budget per title its keywords: (normalised text, span)."""
-    worker = Worker(command)
-    try:
+    with Worker(command) as worker:
         located = worker_titles(worker, titles)
         keywords = []
         for budget in budgets:
@@ -271,9 +286,6 @@ def run_worker(command, titles, budgets):
         texts = sorted({text for per_budget in keywords for entries in per_budget for text, _ in entries})
         normalized = dict(zip(texts, worker.convert(texts)))
         worker.shut_down()
-    except BaseException:
-        worker.abandon()
-        raise
     return located, [[[(normalized[text], span) for text, span in entries] for entries in per_budget]
                      for per_budget in keywords]
 

@@ -13,7 +13,8 @@ request title's characters one for one; where a phrase conversion changed its le
 the labels are written in.
 
 Importable: `score_answers(gold_rows, words_per_title, budget, titles)` gives the figures of one
-system's words; `figures_of(gold_rows, answers)` those of answers built otherwise.
+system's words (`load_gold(path)` reads the rows); `figures_of(gold_rows, answers)` those of answers
+built otherwise.
 """
 import difflib
 import json
@@ -83,7 +84,8 @@ def align(title, normalized, per_char=None):
 
     One for one when the lengths agree. Otherwise the two are matched with difflib, best over
     `per_char` (each request character converted alone, so only the phrase conversions differ);
-    a changed stretch stands for the whole stretch of request characters it replaced."""
+    a changed stretch of another length stands for the whole stretch of request characters it
+    replaced."""
     if len(normalized) == len(title):
         return [range(i, i + 1) for i in range(len(title))]
     source, source_of = title, list(range(len(title)))
@@ -93,7 +95,7 @@ def align(title, normalized, per_char=None):
     origins = [range(0)] * len(normalized)
     matcher = difflib.SequenceMatcher(None, source, normalized, autojunk=False)
     for tag, a0, a1, b0, b1 in matcher.get_opcodes():
-        if tag == 'equal':
+        if tag == 'equal' or a1 - a0 == b1 - b0:
             for k in range(b1 - b0):
                 origins[b0 + k] = range(source_of[a0 + k], source_of[a0 + k] + 1)
         elif a1 > a0:
@@ -251,7 +253,9 @@ def figures_of(gold_rows, answers):
 
 def score_answers(gold_rows, words_per_title, budget=None, titles=None):
     """The figures of one system's words (best first, per labelled title). `titles`: per title the
-    text its words were chosen from (a normalised title, or a `Title`); by default the title itself."""
+    text its words were chosen from, by default the title itself. A normalised title (a string) is
+    lined up with its title by difflib alone where the conversion changed its length; the `Title`s
+    of `quality.located_titles` are lined up through the worker, as the benchmark's are."""
     if titles is None:
         titles = [None] * len(gold_rows)
     located = [t if isinstance(t, Title) else Title(labels.title, t) for labels, t in zip(gold_rows, titles)]

@@ -56,6 +56,8 @@ class LocateWords(unittest.TestCase):
         ('letters compared as they are', 'iPhone 殼', None, None, ['iphone'], None, '........'),
         ('a phrase conversion that shortens the title', '無光碟機版 DA', '无光驱版 DA', list('无光碟机版 DA'),
          ['光驱', 'DA'], None, '.xxx..xx'),
+        ('without it, a stretch converted char for char still lines up', '雙顯卡 記憶體', '双显卡 内存', None,
+         ['显卡', '内存'], None, '.xx.xxx'),
         ('the conversion of each character lines up a changed neighbour', '雙記憶體 8G', '双内存 8G',
          list('双记忆体 8G'), ['双', '8G'], None, 'x....xx'),
     ]
@@ -408,10 +410,8 @@ class DemoModelRun(unittest.TestCase):
         self.assertIn('| a |', out)
 
     def test_titles_line_up_where_the_conversion_shortens_them(self):
-        worker = quality.Worker([WORKER, '--model', f'{DEMO_DIR}/model.onnx', '--tokenizer',
-                                 f'{DEMO_DIR}/vocab.txt'])
-        located = quality.worker_titles(worker, ['雙記憶體 8G', '無線耳機'])
-        worker.shut_down()
+        located = quality.located_titles([WORKER, '--model', f'{DEMO_DIR}/model.onnx', '--tokenizer',
+                                          f'{DEMO_DIR}/vocab.txt'], ['雙記憶體 8G', '無線耳機'])
         self.assertEqual([t.text for t in located], ['双内存 8G', '无线耳机'])
         self.assertEqual(marks(scoring.words_answer(located[0], ['双', '8G'])), 'x....xx')
         self.assertEqual(marks(scoring.words_answer(located[0], ['内存'])), '.xxx...')
