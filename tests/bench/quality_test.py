@@ -73,7 +73,8 @@ class LocateWords(unittest.TestCase):
 class OtherAnswers(unittest.TestCase):
     def test_leading_characters(self):
         for title, max_len, expected in [('A B 長毛', 3, 'x.x.x.'), ('A B 長毛', 0, '......'),
-                                         ('長\t毛\u3000貓', 2, 'x.x..'), ('  貓砂', 1, '..x.'), ('', 4, '')]:
+                                         ('長\t毛\u3000貓', 2, 'x.x..'), ('\u00a0貓砂', 1, '.x.'),
+                                         ('', 4, '')]:
             with self.subTest(title=title, max_len=max_len):
                 self.assertEqual(marks(scoring.leading_chars_answer(title, max_len)), expected)
 
@@ -146,6 +147,11 @@ class GoldFile(unittest.TestCase):
             with self.subTest(line):
                 with self.assertRaisesRegex(ValueError, message):
                     scoring.parse_labels(line)
+
+    def test_terms_keep_their_order(self):
+        labels = scoring.parse_labels('{"i": 3, "title": "dyson 空氣清淨機(超值組)", "core": ["空氣清淨機", "dyson"], '
+                                      '"useful": [], "noise": ["超值組"]}')
+        self.assertEqual((labels.core, labels.useful, labels.noise), (['空氣清淨機', 'dyson'], [], ['超值組']))
 
     def test_file_names_the_bad_line_and_skips_blank_ones(self):
         with tempfile.TemporaryDirectory() as d:
@@ -350,6 +356,11 @@ class ScriptedWorkerRun(unittest.TestCase):
                                            msg=f'{name} {figure} at {budget}')
         second = {s['name']: s['figures']['24'] for s in document['parts'][1]['systems']}
         self.assertEqual(second['fake'], five_figures(0, 0, 0.5, 1, 0))
+
+    def test_peers_file_needs_a_line_per_title(self):
+        code, _, err = self.run_fake([LITTER], '--peers', f'{self.dir.name}/peers.jsonl')
+        self.assertEqual(code, 1)
+        self.assertIn('holds 2 lines for 1 titles', err)
 
     def test_an_error_reply_ends_the_run_naming_the_title(self):
         other = scoring.Labels('無線耳機', ['耳機'], [], [])
