@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""jieba's TF-IDF and TextRank keywords of titles, the two jieba peers of quirvel-quality.
+"""jieba's TF-IDF and TextRank keywords of titles, the two jieba peers of quality.py.
 
 Reads one title a line on standard input, each a JSON string (the worker's tw2sp-normalised
 title), and writes one JSON object a line to standard output, in the same order:
