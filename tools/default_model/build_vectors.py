@@ -75,6 +75,7 @@ VALUES = {
 }
 LONE_CHARACTER_FACTOR = 0.3   # a lone Han character says little on its own
 LONE_HEAD_VALUE = 0.45        # except a one-character product type: 壳, 鞋
+LONE_ATTRIBUTE_FACTOR = 0.8   # and a one-character attribute: 黑, 男, 大
 NOUN_TAGS = {"n", "nz", "nrt", "nrfg", "nt", "ng", "vn", "j", "nr"}
 PLACE_TAGS = {"ns"}
 DESCRIPTIVE_TAGS = {"a", "an", "ad", "b", "v", "vd", "l", "i", "z"}
@@ -96,6 +97,8 @@ def parse_args(argv):
     p.add_argument("--value-weight", type=float, default=1.0)
     p.add_argument("--meaning-weight", type=float, default=0.3)
     p.add_argument("--marketing-weight", type=float, default=3.0)
+    p.add_argument("--own-weight", type=float, default=0.0,
+                   help="a direction of each word's own: a phrase's mean shrinks it, which favours phrases")
     p.add_argument("--worthless-weight", type=float, default=0.3,
                    help="how far along the marketing axis a word of no worth to a shopper stands")
     p.add_argument("--value", action="append", default=[], metavar="KIND=X",
@@ -272,7 +275,10 @@ def ascii_kind(word):
 def value_of(word, kind, heads):
     value = VALUES[kind]
     if len(word) == 1 and HAN.match(word):
-        value = LONE_HEAD_VALUE if word in heads else value * LONE_CHARACTER_FACTOR
+        if word in heads:
+            value = LONE_HEAD_VALUE
+        else:
+            value *= LONE_ATTRIBUTE_FACTOR if kind == "attribute" else LONE_CHARACTER_FACTOR
     return value
 
 
@@ -359,7 +365,8 @@ def build(args):
         table[row] = np.concatenate([[args.shared_weight, args.value_weight * value,
                                       args.marketing_weight * marketing_of(piece, marketing)
                                       + args.worthless_weight * (1.0 - value)],
-                                     args.meaning_weight * meaning])
+                                     args.meaning_weight * meaning
+                                     + args.own_weight * hashed_unit("own:" + piece, k)])
     scores = unigram_scores(pieces, jieba_words, lexicon)
     vocab = [[p, 0.0] for p in SPECIAL_PIECES] + [[META_SPACE, 0.0]] + [[p, s] for p, s in zip(pieces, scores)]
     return vocab, table.astype(np.float16), {"pieces": len(vocab), "width": width, "meaning_dims": k,
@@ -367,11 +374,20 @@ def build(args):
                                               "kinds": dict(sorted(kinds.items()))}
 
 
+def shape_of(kind, k):
+    """A model number is a vector of its shape: letters and digits point in
+    opposite directions, so a run mixing them (HP12, X540SA) keeps less of
+    either and more of the shared axis, and ranks above a plain word or number
+    of the same worth."""
+    sign = {"capital": 1.0, "letter": 1.0, "digit": -1.0}.get(kind, 0.0)
+    return sign * hashed_unit("<ascii shape>", k)
+
+
 def meaning_of(piece, kind, meanings, term_vectors, known, k):
     if piece in meanings:
         return meanings[piece]
     if kind in ("capital", "letter", "digit", "symbol"):
-        return np.zeros(k)  # a model number is a vector of its shape: its value and the shared axis
+        return shape_of(kind, k)
     if piece.lower() in term_vectors:
         return term_vectors[piece.lower()]
     if HAN.search(piece):

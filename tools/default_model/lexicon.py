@@ -98,10 +98,12 @@ class Lexicon:
 
 
 def user_dictionary_lines(lexicon, jieba_words):
-    """Jieba user-dictionary lines for the product types and brand names the
-    Jieba dictionary lacks, so the segmenter keeps them whole (行动电源, 快充版)."""
+    """Jieba user-dictionary lines for the lexicon's words the Jieba dictionary
+    lacks, so the segmenter keeps them whole: a product type (行动电源), a brand,
+    an attribute (玫瑰金) and a shop word (公司货), which then leaves no lone
+    character behind to fill a reply with."""
     lines = []
-    for kind, tag in (("product_types", "n"), ("brands", "nz")):
+    for kind, tag in (("product_types", "n"), ("brands", "nz"), ("attributes", "b"), ("noise_words", "l")):
         for word in lexicon.words(kind):
             if len(word) >= 2 and all(HAN.match(c) for c in word) and word not in jieba_words:
                 lines.append(f"{word} {tag}")
