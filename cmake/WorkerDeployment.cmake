@@ -50,6 +50,7 @@ install(DIRECTORY "${CMAKE_BINARY_DIR}/default_model/" DESTINATION default_model
   FILES_MATCHING PATTERN "model.onnx" PATTERN "tokenizer.json" PATTERN "README.md")
 install(FILES "${PROJECT_SOURCE_DIR}/tools/default_model/LICENSE.txt" DESTINATION licenses
   RENAME default_model-LICENSE.txt)
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION licenses RENAME quirvel-worker-LICENSE.txt)
 install(FILES "${_package_dir}/README-${_platform}.txt" DESTINATION . RENAME README.txt)
 foreach(_license IN LISTS _licenses)
   if(_license MATCHES "^(.*)=(.*)$")

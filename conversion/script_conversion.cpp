@@ -53,9 +53,20 @@ class OpenccConverter {
   opencc_t handle_;
 };
 
+// The library hands its result back as a C string, so a NUL in the text
+// would end it there: each run between NULs converts on its own, and the NULs
+// stay where they were. A run that fails to convert stays as it was.
 std::string ConvertWith(const OpenccConverter& converter, const std::string& text) {
   if (!converter.IsOpen()) return text;
-  return converter.Convert(text).value_or(text);
+  std::string converted;
+  for (std::size_t start = 0;;) {
+    const std::size_t nul = text.find('\0', start);
+    const std::string run = text.substr(start, nul == std::string::npos ? std::string::npos : nul - start);
+    converted += converter.Convert(run).value_or(run);
+    if (nul == std::string::npos) return converted;
+    converted += '\0';
+    start = nul + 1;
+  }
 }
 
 // A configuration's kept converter and the path it was opened on.

@@ -61,6 +61,7 @@ STARTING_INPUTS = {
         "array": b'[1,2,{"type":"extract"}]',
         "invalid_utf8": b'{"id":"\xff","type":"extract","title":"\xe4\xb8 x"}',
         "escapes": b'{"id":"\\ud800","type":"extract","title":"\\u9ed1\\u8272\\u0000abc"}',
+        "nul_in_title": '{"id":"11","type":"extract","title":"a\\u0000b 耳機","detail":true,"top":3}'.encode(),
     },
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "conversion/script_conversion.h"
+#include "conversion/seller_script.h"
 #include "host/utf8.h"
 #include "host/word_join.h"
 
@@ -11,6 +12,8 @@ namespace quirvel {
 namespace {
 
 bool IsAsciiWordByte(char byte) { return IsWordChar(static_cast<unsigned char>(byte)); }
+
+std::size_t Budget(std::int32_t max_len) { return static_cast<std::size_t>(std::max<std::int32_t>(max_len, 0)); }
 
 // Sources for a text of `count` characters made from characters with these
 // sources: one for one when the counts agree; otherwise the n-th character
@@ -87,9 +90,11 @@ struct KeywordPlan {
   const RankedCandidate* ranked = nullptr;
 };
 
-KeywordPlan PlanKeyword(const MappedChars& mapped, BackConversion conversion, ConversionBatch& batch) {
+KeywordPlan PlanKeyword(const MappedChars& mapped, bool convert_whole, const RankedCandidate* ranked,
+                        ConversionBatch& batch) {
   KeywordPlan plan;
-  if (conversion == BackConversion::Everything) {
+  plan.ranked = ranked;
+  if (convert_whole) {
     plan.parts.push_back({{}, kNotFromRequest, batch.Add(JoinChars(mapped.chars))});
     plan.converted_whole = true;
     plan.sources = mapped.sources;
@@ -125,57 +130,16 @@ ReplyKeyword AssembleKeyword(const KeywordPlan& plan, const ConversionBatch& bat
   return keyword;
 }
 
-std::vector<ReplyKeyword> AssembleKeywords(const std::vector<KeywordPlan>& plans,
-                                           const ConversionBatch& batch) {
+std::vector<ReplyKeyword> AssembleKeywords(const std::vector<KeywordPlan>& plans, const ConversionBatch& batch) {
   std::vector<ReplyKeyword> keywords;
   keywords.reserve(plans.size());
   for (const KeywordPlan& plan : plans) keywords.push_back(AssembleKeyword(plan, batch));
   return keywords;
 }
 
-// The keywords the reply's text is made of, planned into the batch. When the
-// rebuild fell back to the model's keyword text, that text is the join of the
-// chosen keywords, so they stand for it with no request character behind them.
-std::vector<KeywordPlan> PlanReplyPieces(const ExtractionResult& result,
-                                         const std::vector<RebuiltKeyword>& rebuilt,
-                                         BackConversion conversion, ConversionBatch& batch) {
-  std::vector<KeywordPlan> plans;
-  for (const RebuiltKeyword& keyword : rebuilt) {
-    plans.push_back(PlanKeyword(keyword.mapped, conversion, batch));
-    plans.back().ranked = &result.ranked[keyword.ranked_index];
-  }
-  if (!plans.empty()) return plans;
-  for (const std::size_t index : result.chosen) {
-    if (index >= result.ranked.size()) continue;
-    plans.push_back(PlanKeyword(UnmappedChars(result.ranked[index].text), conversion, batch));
-    plans.back().ranked = &result.ranked[index];
-  }
-  return plans;
-}
-
-// The first `count` ranked candidates, rebuilt onto the request's characters
-// where the titles align, planned into the batch.
-std::vector<KeywordPlan> PlanBestRanked(const ExtractionResult& result, std::size_t count,
-                                        BackConversion conversion, ConversionBatch& batch) {
-  const bool aligned = TitlesAlign(result);
-  const std::vector<std::string> input_chars =
-      aligned ? SplitUtf8Chars(result.input_title) : std::vector<std::string>();
-  std::vector<KeywordPlan> plans;
-  for (std::size_t i = 0; i < std::min(count, result.ranked.size()); ++i) {
-    const RankedCandidate& ranked = result.ranked[i];
-    plans.push_back(PlanKeyword(aligned ? MapSpanToSources(input_chars, result.normalized_title, ranked.start,
-                                                           ranked.text, ranked.end)
-                                        : UnmappedChars(ranked.text),
-                                conversion, batch));
-    plans.back().ranked = &ranked;
-  }
-  return plans;
-}
-
-// Today's keyword text, converted as a whole; the list splits it among the
-// keywords, each converted on its own to find its share.
-ReplyKeywords SplitConvertedText(const std::string& converted, std::vector<ReplyKeyword> list,
-                                 std::int32_t max_len) {
+// The keyword text converted as a whole, split among its keywords, each
+// converted on its own to find its share.
+std::vector<ReplyKeyword> SplitConvertedText(const std::string& converted, std::vector<ReplyKeyword> list) {
   std::vector<std::string> texts;
   texts.reserve(list.size());
   for (const ReplyKeyword& keyword : list) texts.push_back(keyword.text);
@@ -185,21 +149,105 @@ ReplyKeywords SplitConvertedText(const std::string& converted, std::vector<Reply
     list[i].sources = AlignSources(list[i].sources, CountUtf8Chars(texts[i]));
     list[i].text = std::move(texts[i]);
   }
-  return {FitToBudget(converted, max_len), CutToBudget(std::move(list), max_len)};
+  return list;
 }
 
-// The fallback is the start of the normalized title; where the titles align
-// it is the start of the request's title, in the seller's own characters.
-bool FallbackInRequestCharacters(const ExtractionResult& result) { return TitlesAlign(result); }
-
-std::string RequestFallbackText(const ExtractionResult& result, std::int32_t max_len) {
-  return FitToBudget(TruncateUtf8Chars(result.input_title, CountUtf8Chars(result.keyword_text)), max_len);
+// The fallback (the start of the normalized title) where the titles align:
+// the start of the request's title, in the seller's own characters.
+MappedChars RequestFallback(const ExtractionResult& result) {
+  MappedChars fallback;
+  fallback.chars = SplitUtf8Chars(result.input_title);
+  fallback.chars.resize(std::min(fallback.chars.size(), CountUtf8Chars(result.keyword_text)));
+  for (std::size_t i = 0; i < fallback.chars.size(); ++i) fallback.sources.push_back(i);
+  return fallback;
 }
 
-void CutKeyword(ReplyKeyword& keyword, std::size_t count) {
-  keyword.text = TruncateUtf8Chars(keyword.text, count);
-  while (!keyword.text.empty() && keyword.text.back() == ' ') keyword.text.pop_back();
-  keyword.sources.resize(CountUtf8Chars(keyword.text));
+// What one way of converting makes of an extraction, planned into a batch
+// that other plans may share, and assembled once the batch is converted.
+class ReplyPlan {
+ public:
+  ReplyPlan(const ExtractionResult& result, std::int32_t max_len, bool convert_whole, std::size_t top,
+            ConversionBatch& batch)
+      : max_len_(max_len), convert_whole_(convert_whole), fallback_(result.chosen.empty()) {
+    if (convert_whole_) whole_ = batch.Add(BuildKeywordText(result));
+    for (const ChosenKeyword& keyword : result.chosen) {
+      if (keyword.ranked_index >= result.ranked.size()) continue;
+      keywords_.push_back(
+          PlanKeyword(keyword.in_request, convert_whole_, &result.ranked[keyword.ranked_index], batch));
+    }
+    if (fallback_ && !convert_whole_) {
+      const bool aligned = TitlesAlign(result.input_title, result.normalized_title);
+      keywords_.push_back(PlanKeyword(aligned ? RequestFallback(result) : UnmappedChars(result.keyword_text),
+                                      false, nullptr, batch));
+    }
+    PlanBestRanked(result, top, batch);
+  }
+
+  ReplyTexts Assemble(const ConversionBatch& batch, std::string title) const {
+    ReplyTexts texts;
+    texts.title = std::move(title);
+    texts.ranked = AssembleKeywords(ranked_, batch);
+    std::vector<ReplyKeyword> list = AssembleKeywords(keywords_, batch);
+    if (convert_whole_) {
+      texts.keywords = FitToBudget(batch[whole_], max_len_);
+      if (!fallback_) texts.list = CutToBudget(SplitConvertedText(batch[whole_], std::move(list)), max_len_);
+    } else if (fallback_) {
+      texts.keywords = FitToBudget(list.front().text, max_len_);
+    } else {
+      texts.list = CutToBudget(std::move(list), max_len_);
+      texts.keywords = JoinReplyKeywords(texts.list);
+    }
+    return texts;
+  }
+
+ private:
+  // The first `count` ranked candidates, walked onto the request's characters
+  // where the titles align.
+  void PlanBestRanked(const ExtractionResult& result, std::size_t count, ConversionBatch& batch) {
+    const bool aligned = TitlesAlign(result.input_title, result.normalized_title);
+    const std::vector<std::string> input_chars =
+        aligned && count > 0 ? SplitUtf8Chars(result.input_title) : std::vector<std::string>();
+    for (std::size_t i = 0; i < std::min(count, result.ranked.size()); ++i) {
+      const RankedCandidate& ranked = result.ranked[i];
+      ranked_.push_back(PlanKeyword(aligned ? MapSpanToSources(input_chars, result.normalized_title,
+                                                               ranked.start, ranked.text, ranked.end)
+                                            : UnmappedChars(ranked.text),
+                                    convert_whole_, &ranked, batch));
+    }
+  }
+
+  std::int32_t max_len_;
+  bool convert_whole_;
+  bool fallback_;
+  std::size_t whole_ = 0;
+  std::vector<KeywordPlan> keywords_;  // the chosen keywords, or the fallback alone
+  std::vector<KeywordPlan> ranked_;
+};
+
+ReplyTexts BuildOneWay(const ExtractionResult& result, std::int32_t max_len, bool convert_whole,
+                       std::size_t top) {
+  ConversionBatch batch;
+  const std::size_t title = batch.Add(result.normalized_title);
+  const ReplyPlan plan(result, max_len, convert_whole, top, batch);
+  batch.Convert();
+  return plan.Assemble(batch, batch[title]);
+}
+
+// Both ways are planned, and the title's script clues converted alone, in the
+// one conversion; the clues then choose the way.
+ReplyTexts BuildInSellerScript(const ExtractionResult& result, std::int32_t max_len, std::size_t top) {
+  ConversionBatch batch;
+  const ScriptClues clues = FindScriptClues(result.input_title, result.normalized_title);
+  const std::size_t first_clue = clues.kept.empty() ? 0 : batch.Add(clues.kept.front());
+  for (std::size_t i = 1; i < clues.kept.size(); ++i) batch.Add(clues.kept[i]);
+  const std::size_t title = batch.Add(result.normalized_title);
+  const ReplyPlan converted(result, max_len, true, top, batch);
+  const ReplyPlan seller(result, max_len, false, top, batch);
+  batch.Convert();
+  std::vector<std::string> kept_alone;
+  for (std::size_t i = 0; i < clues.kept.size(); ++i) kept_alone.push_back(batch[first_clue + i]);
+  if (WrittenInSimplified(clues, kept_alone)) return converted.Assemble(batch, batch[title]);
+  return seller.Assemble(batch, result.input_title);
 }
 
 }  // namespace
@@ -215,41 +263,27 @@ CharSpan SpanOfSources(const std::vector<std::size_t>& sources) {
   return span;
 }
 
-ReplyConversion::ReplyConversion(const ExtractionResult& result, std::int32_t max_len,
-                                 BackConversion conversion, std::size_t top) {
-  ConversionBatch batch;
-  const std::size_t title = batch.Add(result.normalized_title);
-  const std::vector<RebuiltKeyword> rebuilt = RebuildKeywords(result, max_len);
-  const std::string keyword_text = rebuilt.empty() ? result.keyword_text : JoinRebuiltKeywords(rebuilt);
-  const std::vector<KeywordPlan> pieces = PlanReplyPieces(result, rebuilt, conversion, batch);
-  const bool keep = conversion == BackConversion::OutsideRequestCharacters;
-  const bool request_fallback = keep && pieces.empty() && FallbackInRequestCharacters(result);
-  const bool needs_whole = !keep || (pieces.empty() && !request_fallback);
-  const std::size_t whole = needs_whole ? batch.Add(keyword_text) : 0;
-  const std::vector<KeywordPlan> ranked = PlanBestRanked(result, top, conversion, batch);
-  batch.Convert();
-  title_ = batch[title];
-  ranked_ = AssembleKeywords(ranked, batch);
-  std::vector<ReplyKeyword> list = AssembleKeywords(pieces, batch);
-  if (!keep) {
-    keywords_ = SplitConvertedText(batch[whole], std::move(list), max_len);
-  } else if (!pieces.empty()) {
-    keywords_.list = CutToBudget(std::move(list), max_len);
-    keywords_.text = JoinReplyKeywords(keywords_.list);
-  } else {
-    keywords_.text =
-        request_fallback ? RequestFallbackText(result, max_len) : FitToBudget(batch[whole], max_len);
+ReplyTexts BuildReplyTexts(const ExtractionResult& result, std::int32_t max_len, BackConversion conversion,
+                           std::size_t top) {
+  switch (conversion) {
+    case BackConversion::SellerScript:
+      return BuildInSellerScript(result, max_len, top);
+    case BackConversion::Everything:
+      return BuildOneWay(result, max_len, true, top);
+    case BackConversion::OutsideRequestCharacters:
+      break;
   }
+  return BuildOneWay(result, max_len, false, top);
 }
 
-std::vector<ReplyKeyword> ConvertKeywords(const std::vector<const MappedChars*>& keywords,
-                                          BackConversion conversion) {
-  ConversionBatch batch;
-  std::vector<KeywordPlan> plans;
-  plans.reserve(keywords.size());
-  for (const MappedChars* mapped : keywords) plans.push_back(PlanKeyword(*mapped, conversion, batch));
-  batch.Convert();
-  return AssembleKeywords(plans, batch);
+std::string BuildKeywordText(const ExtractionResult& result) {
+  if (result.chosen.empty()) return result.keyword_text;
+  std::string text;
+  for (const ChosenKeyword& keyword : result.chosen) {
+    if (keyword.blank_before) text += ' ';
+    text += JoinChars(keyword.in_request.chars);
+  }
+  return text;
 }
 
 std::vector<std::string> SplitLikePieces(const std::string& whole, const std::vector<std::string>& pieces) {
@@ -276,15 +310,16 @@ std::vector<std::string> SplitLikePieces(const std::string& whole, const std::ve
 }
 
 std::vector<ReplyKeyword> CutToBudget(std::vector<ReplyKeyword> list, std::int32_t max_len) {
-  const std::size_t budget = static_cast<std::size_t>(std::max<std::int32_t>(max_len, 0));
   std::vector<ReplyKeyword> kept;
   std::string joined;
   for (ReplyKeyword& keyword : list) {
     if (keyword.text.empty()) continue;
-    const std::size_t used = CountUtf8Chars(joined) + (NeedsJoinBlank(joined, keyword.text) ? 1 : 0);
-    if (used >= budget) break;
-    if (CountUtf8Chars(keyword.text) > budget - used) {
-      CutKeyword(keyword, budget - used);
+    const JoinRoom room = RoomAfter(joined, keyword.text, Budget(max_len));
+    if (room.characters == 0) break;
+    if (CountUtf8Chars(keyword.text) > room.characters) {
+      keyword.text = TruncateUtf8Chars(keyword.text, room.characters);
+      while (!keyword.text.empty() && keyword.text.back() == ' ') keyword.text.pop_back();
+      keyword.sources.resize(CountUtf8Chars(keyword.text));
       if (!keyword.text.empty()) kept.push_back(std::move(keyword));
       break;
     }
@@ -292,6 +327,10 @@ std::vector<ReplyKeyword> CutToBudget(std::vector<ReplyKeyword> list, std::int32
     kept.push_back(std::move(keyword));
   }
   return kept;
+}
+
+std::string FitToBudget(const std::string& text, std::int32_t max_len) {
+  return JoinReplyKeywords(CutToBudget({ReplyKeyword{text, {}, 0.0f, {}}}, max_len));
 }
 
 std::string JoinReplyKeywords(const std::vector<ReplyKeyword>& list) {

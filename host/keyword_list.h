@@ -1,6 +1,9 @@
-// The chosen keywords as data: each keyword of the reply's "keywords" with its
-// score, kind and the request characters it was rebuilt from, and the best
-// ranked candidates in the same form, so a parent can tag or highlight them.
+// The extract reply's texts in Taiwan script, built on one road: the title,
+// the keyword text, each keyword of it with its score, kind and the request
+// characters it stands on, and the best ranked candidates in the same form.
+// The keyword model's join already chose the keywords, their blanks and their
+// places in the request's title; here they are only converted, all in one
+// conversion, and cut to the budget when the conversion lengthened them.
 #pragma once
 
 #include <cstddef>
@@ -33,46 +36,41 @@ struct CharSpan {
 };
 CharSpan SpanOfSources(const std::vector<std::size_t>& sources);
 
-// How the back-conversion to Taiwan script treats the rebuilt keywords.
+// How the reply's texts come back in Taiwan script.
 enum class BackConversion {
-  // The whole keyword text is converted, the request's characters included.
+  // The worker's default: a title the seller wrote in Traditional script comes
+  // back as written, its keywords in its characters (a character the request
+  // lacks converted); a title written in Simplified script as with Everything.
+  // Which script a title was written in: WrittenInSimplified.
+  SellerScript,
+  // "--back-convert-everything": the title and the keyword text, rebuilt on
+  // the request's characters, are converted with s2twp as a whole.
   Everything,
-  // Only what the rebuild did not take from the request is converted.
+  // "--keep-request-characters": the title as with Everything; of the
+  // keywords only what was not taken from the request is converted, so a
+  // Simplified character the seller wrote stays Simplified.
   OutsideRequestCharacters,
 };
 
-// The reply's "keywords" and, one entry per keyword in the same order, its
-// list; the list's texts joined by the one joining rule are the keywords.
-struct ReplyKeywords {
-  std::string text;
+struct ReplyTexts {
+  std::string title;
+  std::string keywords;
+  // One entry per keyword of `keywords`, in its order: their texts joined by
+  // the one joining rule are `keywords`. Empty when it is the fallback.
   std::vector<ReplyKeyword> list;
+  std::vector<ReplyKeyword> ranked;  // the best `top` ranked candidates
 };
 
-// An extract reply's texts in Taiwan script: its title, its keywords with
-// their list, and its best ranked candidates, all converted in one call (the
-// conversion loads its dictionaries on every call). With Everything the
-// keywords are the rebuilt keyword text converted as a whole, as a reply
-// without the list has them.
-class ReplyConversion {
- public:
-  // `top`: how many of the best ranked candidates to convert (0: none).
-  ReplyConversion(const ExtractionResult& result, std::int32_t max_len, BackConversion conversion,
-                  std::size_t top);
+// The reply's texts for `result`, converted in one conversion (it loads its
+// dictionaries on every call unless the converters are kept). `top`: how many
+// of the best ranked candidates to give (0: none).
+ReplyTexts BuildReplyTexts(const ExtractionResult& result, std::int32_t max_len, BackConversion conversion,
+                           std::size_t top);
 
-  const std::string& Title() const { return title_; }
-  const ReplyKeywords& Keywords() const { return keywords_; }
-  const std::vector<ReplyKeyword>& Ranked() const { return ranked_; }
-
- private:
-  std::string title_;
-  ReplyKeywords keywords_;
-  std::vector<ReplyKeyword> ranked_;
-};
-
-// Converts rebuilt keywords to Taiwan script as `conversion` says, in one
-// conversion for all of them; the sources follow the characters.
-std::vector<ReplyKeyword> ConvertKeywords(const std::vector<const MappedChars*>& keywords,
-                                          BackConversion conversion);
+// The keyword text in the request's characters: the chosen keywords' places
+// joined with the blanks the join put between them; the model's keyword text
+// when nothing was chosen.
+std::string BuildKeywordText(const ExtractionResult& result);
 
 // Splits `whole` (the keywords converted in one piece) into one text per
 // entry of `pieces` (the same keywords converted one by one), so that the
@@ -81,9 +79,13 @@ std::vector<ReplyKeyword> ConvertKeywords(const std::vector<const MappedChars*>&
 // characters as its piece has, and a boundary never falls inside an ASCII word.
 std::vector<std::string> SplitLikePieces(const std::string& whole, const std::vector<std::string>& pieces);
 
-// Cuts the list as FitToBudget cuts its joined text: entries past max_len are
-// dropped and the one that crosses it is cut (dropped when nothing is left).
+// The back-conversion can lengthen a text (a Simplified word may become a
+// longer Taiwanese one) while the parent's limit still holds: entries past
+// max_len characters, their join blanks counted, are dropped and the one that
+// crosses it is cut, without a trailing blank (dropped when nothing is left).
 std::vector<ReplyKeyword> CutToBudget(std::vector<ReplyKeyword> list, std::int32_t max_len);
+// One text cut as CutToBudget cuts a list of it alone.
+std::string FitToBudget(const std::string& text, std::int32_t max_len);
 
 // The texts of the list joined by the one joining rule.
 std::string JoinReplyKeywords(const std::vector<ReplyKeyword>& list);

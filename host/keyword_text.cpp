@@ -1,17 +1,11 @@
 #include "host/keyword_text.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "host/utf8.h"
-#include "host/word_join.h"
 
 namespace quirvel {
 namespace {
-
-std::size_t Budget(std::int32_t max_len) {
-  return static_cast<std::size_t>(std::max<std::int32_t>(max_len, 0));
-}
 
 // Walks a span of the normalized title, character by character, and hands out
 // the request's character for each keyword character it finds there.
@@ -101,51 +95,8 @@ std::string MapSpanToInput(const std::vector<std::string>& input_chars, const st
   return JoinChars(MapSpanToSources(input_chars, normalized_title, offset, keyword, end).chars);
 }
 
-bool TitlesAlign(const ExtractionResult& result) {
-  return CountUtf8Chars(result.input_title) == CountUtf8Chars(result.normalized_title);
-}
-
-std::vector<RebuiltKeyword> RebuildKeywords(const ExtractionResult& result, std::int32_t max_len) {
-  if (!TitlesAlign(result)) return {};
-  const std::vector<std::string> input_chars = SplitUtf8Chars(result.input_title);
-  std::vector<RebuiltKeyword> rebuilt;
-  std::string output;
-  std::string joined_texts;  // the model's own text so far: the join's rule reads it
-  for (const std::size_t index : result.chosen) {
-    if (index >= result.ranked.size()) continue;
-    const RankedCandidate& keyword = result.ranked[index];
-    RebuiltKeyword piece{
-        index, NeedsJoinBlank(joined_texts, keyword.text),
-        MapSpanToSources(input_chars, result.normalized_title, keyword.start, keyword.text, keyword.end)};
-    const std::string text = JoinChars(piece.mapped.chars);
-    const std::size_t blank = piece.blank_before ? 1 : 0;
-    if (CountUtf8Chars(output) + blank + CountUtf8Chars(text) > Budget(max_len)) continue;
-    output += (blank != 0 ? " " : "") + text;
-    AppendJoined(joined_texts, keyword.text);
-    rebuilt.push_back(std::move(piece));
-  }
-  return rebuilt;
-}
-
-std::string JoinRebuiltKeywords(const std::vector<RebuiltKeyword>& rebuilt) {
-  std::string output;
-  for (const RebuiltKeyword& piece : rebuilt) {
-    if (piece.blank_before) output += ' ';
-    output += JoinChars(piece.mapped.chars);
-  }
-  return output;
-}
-
-std::string BuildKeywordText(const ExtractionResult& result, std::int32_t max_len) {
-  const std::vector<RebuiltKeyword> rebuilt = RebuildKeywords(result, max_len);
-  return rebuilt.empty() ? result.keyword_text : JoinRebuiltKeywords(rebuilt);
-}
-
-std::string FitToBudget(const std::string& keywords, std::int32_t max_len) {
-  if (CountUtf8Chars(keywords) <= Budget(max_len)) return keywords;
-  std::string cut = TruncateUtf8Chars(keywords, Budget(max_len));
-  while (!cut.empty() && cut.back() == ' ') cut.pop_back();
-  return cut;
+bool TitlesAlign(const std::string& input_title, const std::string& normalized_title) {
+  return CountUtf8Chars(input_title) == CountUtf8Chars(normalized_title);
 }
 
 }  // namespace quirvel

@@ -1,5 +1,7 @@
-// The reply's keyword text: the keywords the model chose, rebuilt out of the
-// request's own characters, so a seller reads the words as they wrote them.
+// Where a keyword stands in the request's own title. The keyword model works on
+// the normalized title; a keyword found there is walked back onto the title as
+// the seller wrote it, so the reply can give the seller's own characters and
+// point at them.
 #pragma once
 
 #include <cstddef>
@@ -8,32 +10,26 @@
 #include <string>
 #include <vector>
 
-#include "keywords/keyword_model_types.h"
-
 namespace quirvel {
 
 // The source of a keyword character that is not one of the request's: a
-// character of the converted text the rebuild kept, or a join's blank.
+// character the span lacks, or a join's blank.
 constexpr std::size_t kNotFromRequest = std::numeric_limits<std::size_t>::max();
 
-// A keyword's characters as the rebuild made them, and for each the index of
-// the request character it was taken from (kNotFromRequest when none).
+// A keyword's characters, and for each the index of the request character it
+// was taken from (kNotFromRequest when none).
 struct MappedChars {
   std::vector<std::string> chars;
   std::vector<std::size_t> sources;
 };
 
-// One keyword of the reply's keyword text: the ranked candidate it is, whether
-// a join blank stands before it, and its characters.
-struct RebuiltKeyword {
-  std::size_t ranked_index = 0;
-  bool blank_before = false;
-  MappedChars mapped;
-};
-
 // The characters of `keyword` with no request character behind any of them.
 MappedChars UnmappedChars(const std::string& keyword);
 std::string JoinChars(const std::vector<std::string>& chars);
+
+// Whether the request's and the normalized title's characters stand one for
+// one, which every walk onto the request's characters relies on.
+bool TitlesAlign(const std::string& input_title, const std::string& normalized_title);
 
 // What MapSpanToInput returns, character by character with its source.
 MappedChars MapSpanToSources(const std::vector<std::string>& input_chars, const std::string& normalized_title,
@@ -48,24 +44,5 @@ MappedChars MapSpanToSources(const std::vector<std::string>& input_chars, const 
 // The keyword itself when its start lies beyond the request's characters.
 std::string MapSpanToInput(const std::vector<std::string>& input_chars, const std::string& normalized_title,
                            std::uint64_t offset, const std::string& keyword, std::uint64_t end = 0);
-
-// The keywords the model's join chose, each rebuilt with MapSpanToInput and
-// joined by the same rule, within max_len characters. The model's keyword
-// text when the request and normalized titles differ in length or nothing
-// is rebuilt.
-std::string BuildKeywordText(const ExtractionResult& result, std::int32_t max_len);
-// The keywords BuildKeywordText joins, in its order; empty when it falls back
-// to the model's keyword text.
-std::vector<RebuiltKeyword> RebuildKeywords(const ExtractionResult& result, std::int32_t max_len);
-// Their characters, with the join blanks the rebuild decided.
-std::string JoinRebuiltKeywords(const std::vector<RebuiltKeyword>& rebuilt);
-// Whether the request's and the normalized title's characters stand one for
-// one, which every rebuild onto the request's characters relies on.
-bool TitlesAlign(const ExtractionResult& result);
-
-// The back-conversion can lengthen a text (a Simplified word may become a
-// longer Taiwanese one): the parent's limit still holds, so a keyword text
-// that grew past max_len characters is cut to it, without a trailing blank.
-std::string FitToBudget(const std::string& keywords, std::int32_t max_len);
 
 }  // namespace quirvel

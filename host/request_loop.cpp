@@ -14,7 +14,6 @@
 
 #include "conversion/script_conversion.h"
 #include "host/keyword_list.h"
-#include "host/keyword_text.h"
 
 namespace quirvel {
 namespace {
@@ -115,11 +114,6 @@ Json KeywordEntries(const std::vector<ReplyKeyword>& keywords) {
   return entries;
 }
 
-BackConversion BackConversionFor(const ReplyOptions& options) {
-  return options.keep_request_characters ? BackConversion::OutsideRequestCharacters
-                                         : BackConversion::Everything;
-}
-
 Json HandleConvert(const std::string& id, const Json& request) {
   if (!HasStringMember(request, "title"))
     return MakeErrorReply(id, "convert request requires string field: title");
@@ -215,17 +209,12 @@ Json HandleExtract(const std::string& id, JiebaKeywordModel* model, const Json& 
 
 Json BuildExtractReply(const std::string& id, const JiebaKeywordModel* model, const ExtractionResult& result,
                        const ExtractReplyAsk& ask, const ReplyOptions& options) {
+  const ReplyTexts texts = BuildReplyTexts(result, ask.max_len, options.back_conversion, ask.top);
   Json reply = MakeOkReply(id);
-  if (ask.detail || ask.top > 0 || options.keep_request_characters) {
-    const ReplyConversion converted(result, ask.max_len, BackConversionFor(options), ask.top);
-    reply["title"] = converted.Title();
-    reply["keywords"] = converted.Keywords().text;
-    if (ask.detail) reply["keyword_list"] = KeywordEntries(converted.Keywords().list);
-    if (ask.top > 0) reply["ranked"] = KeywordEntries(converted.Ranked());
-  } else {
-    reply["title"] = ToTraditional(result.normalized_title);
-    reply["keywords"] = FitToBudget(ToTraditional(BuildKeywordText(result, ask.max_len)), ask.max_len);
-  }
+  reply["title"] = texts.title;
+  reply["keywords"] = texts.keywords;
+  if (ask.detail) reply["keyword_list"] = KeywordEntries(texts.list);
+  if (ask.top > 0) reply["ranked"] = KeywordEntries(texts.ranked);
   reply["len"] = result.keyword_length;
   reply.update(CollectMetrics(model));
   return reply;

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "host/keyword_list.h"
 #include "keywords/keyword_model.h"
 
 namespace quirvel {
@@ -18,8 +19,7 @@ using Json = nlohmann::json;
 
 // How the worker writes its replies, from the command line.
 struct ReplyOptions {
-  // Back-convert only the keyword characters not taken from the request.
-  bool keep_request_characters = false;
+  BackConversion back_conversion = BackConversion::SellerScript;
 };
 
 // {"error": message, "id": id, "ok": false}

@@ -19,4 +19,10 @@ void AppendJoined(std::string& out, std::string_view piece) {
   out += piece;
 }
 
+JoinRoom RoomAfter(std::string_view text, std::string_view piece, std::size_t max_len) {
+  const std::size_t used = CountUtf8Chars(text);
+  const std::size_t taken = used + (NeedsJoinBlank(text, piece) ? 1 : 0);
+  return {used >= max_len, taken >= max_len ? 0 : max_len - taken};
+}
+
 }  // namespace quirvel

@@ -29,11 +29,17 @@ void WriteLine(std::ostream& err, const std::string& text) {
 
 }  // namespace
 
+const char* WorkerVersion() { return QUIRVEL_VERSION; }
+
 KeywordModelConfig MakeKeywordModelConfig(const ServiceOptions& options) { return options; }
 
 ReplyOptions MakeReplyOptions(const ServiceOptions& options) {
   ReplyOptions reply;
-  reply.keep_request_characters = options.keep_request_characters;
+  if (options.keep_request_characters) {
+    reply.back_conversion = BackConversion::OutsideRequestCharacters;
+  } else if (options.back_convert_everything) {
+    reply.back_conversion = BackConversion::Everything;
+  }
   return reply;
 }
 
@@ -41,6 +47,11 @@ int RunWorker(const std::vector<std::string>& args, std::istream& in, std::ostre
   try {
     platform::UseUtf8Console();
     const ServiceOptions options = ParseServiceOptions(args);
+    if (options.show_help || options.show_version) {
+      out << (options.show_help ? UsageText() : std::string("quirvel-worker ") + WorkerVersion() + "\n");
+      out.flush();
+      return 0;
+    }
     std::optional<KeptConverters> kept_converters;  // closed when the run ends, however it ends
     if (options.reuse_converters) kept_converters.emplace();
     KeywordModelPtr model = LoadModel(options);

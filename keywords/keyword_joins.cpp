@@ -1,6 +1,10 @@
-// The greedy joins that turn the ranked candidates into the keyword text.
+// The greedy joins that turn the ranked candidates into the keyword text, and
+// the record of what they took: each keyword's blank and its place in the
+// request's title, which the reply is built from.
 #include <algorithm>
+#include <utility>
 
+#include "host/keyword_text.h"
 #include "host/utf8.h"
 #include "host/word_join.h"
 #include "keywords/keyword_model.h"
@@ -15,14 +19,16 @@ bool Contains(const std::string& haystack, const std::string& needle) {
 // A chosen text equal to, inside of, or around the new one makes it redundant.
 bool OverlapsChosenText(const std::vector<std::string>& texts, const KeywordChoice& choice,
                         const std::string& text) {
-  return std::any_of(choice.chosen.begin(), choice.chosen.end(),
-                     [&](std::size_t i) { return Contains(texts[i], text) || Contains(text, texts[i]); });
+  return std::any_of(choice.chosen.begin(), choice.chosen.end(), [&](const ChosenKeyword& chosen) {
+    const std::string& taken = texts[chosen.ranked_index];
+    return Contains(taken, text) || Contains(text, taken);
+  });
 }
 
 bool OverlapsChosenSpan(const std::vector<RankedCandidate>& ranked, const KeywordChoice& choice,
                         const RankedCandidate& r) {
   return std::any_of(choice.chosen.begin(), choice.chosen.end(),
-                     [&](std::size_t i) { return SpansOverlap(ranked[i], r); });
+                     [&](const ChosenKeyword& chosen) { return SpansOverlap(ranked[chosen.ranked_index], r); });
 }
 
 enum class Fit { Append, Skip, Stop };
@@ -30,12 +36,10 @@ enum class Fit { Append, Skip, Stop };
 // Whether `piece` can go after `out` within max_len characters. A piece that
 // does not fit is skipped, not the end: a shorter one further down may fit.
 Fit FitPiece(const std::string& out, const std::string& piece, std::size_t max_len) {
-  const std::size_t current = CountUtf8Chars(out);
-  if (current >= max_len) return Fit::Stop;
+  const JoinRoom room = RoomAfter(out, piece, max_len);
+  if (room.full) return Fit::Stop;
   const std::size_t length = CountUtf8Chars(piece);
-  if (length == 0) return Fit::Skip;
-  const std::size_t separator = NeedsJoinBlank(out, piece) ? 1 : 0;
-  return separator + length + current > max_len ? Fit::Skip : Fit::Append;
+  return length == 0 || length > room.characters ? Fit::Skip : Fit::Append;
 }
 
 // The walk both joins share; `redundant(choice, i)` says whether entry i
@@ -50,10 +54,26 @@ KeywordChoice ChooseGreedily(const std::vector<std::string>& texts, std::size_t 
     const Fit fit = FitPiece(choice.text, text, max_len);
     if (fit == Fit::Stop) break;
     if (fit == Fit::Skip) continue;
+    ChosenKeyword chosen;
+    chosen.ranked_index = i;
+    chosen.blank_before = NeedsJoinBlank(choice.text, text);
     AppendJoined(choice.text, text);
-    choice.chosen.push_back(i);
+    choice.chosen.push_back(std::move(chosen));
   }
   return choice;
+}
+
+// Each chosen keyword walked back onto the request's title; where the two
+// titles do not stand character for character, its own characters.
+void PlaceInRequest(std::vector<ChosenKeyword>& chosen, const std::vector<RankedCandidate>& ranked,
+                    const std::string& input_title, const std::string& normalized_title) {
+  const bool aligned = TitlesAlign(input_title, normalized_title);
+  const std::vector<std::string> input_chars = aligned ? SplitUtf8Chars(input_title) : std::vector<std::string>();
+  for (ChosenKeyword& keyword : chosen) {
+    const RankedCandidate& r = ranked[keyword.ranked_index];
+    keyword.in_request =
+        aligned ? MapSpanToSources(input_chars, normalized_title, r.start, r.text, r.end) : UnmappedChars(r.text);
+  }
 }
 
 }  // namespace
@@ -84,13 +104,17 @@ std::string JoinRankedTexts(const std::vector<std::string>& texts, const std::st
   return out.empty() ? TruncateUtf8Chars(normalized_title, max_len) : out;
 }
 
-void JoinRankedSpans(ExtractionResult& result, const std::vector<RankedCandidate>& ranked,
-                     std::size_t max_len) {
-  KeywordChoice choice = ChooseRankedSpans(ranked, max_len);
+void TakeChoice(ExtractionResult& result, const std::vector<RankedCandidate>& ranked, KeywordChoice choice) {
   if (choice.text.empty()) return;
+  PlaceInRequest(choice.chosen, ranked, result.input_title, result.normalized_title);
   result.keyword_length = CountUtf8Chars(choice.text);
   result.keyword_text = std::move(choice.text);
   result.chosen = std::move(choice.chosen);
+}
+
+void JoinRankedSpans(ExtractionResult& result, const std::vector<RankedCandidate>& ranked,
+                     std::size_t max_len) {
+  TakeChoice(result, ranked, ChooseRankedSpans(ranked, max_len));
 }
 
 }  // namespace quirvel

@@ -96,10 +96,7 @@ ExtractionResult Extract(JiebaKeywordModel* model, const std::string& title, std
   if (!IsModelReady(model)) return result;
   result.ranked = RankCandidates(*model, result.normalized_title, result.segments);
   if (model->rank_mode == RankMode::Embedding) {
-    KeywordChoice choice = ChooseRankedTexts(RankedTexts(result.ranked), max_len);
-    result.keyword_text = choice.text.empty() ? result.keyword_text : std::move(choice.text);
-    result.keyword_length = CountUtf8Chars(result.keyword_text);
-    result.chosen = std::move(choice.chosen);
+    TakeChoice(result, result.ranked, ChooseRankedTexts(RankedTexts(result.ranked), max_len));
   } else {
     JoinRankedSpans(result, result.ranked, max_len);
   }

@@ -34,11 +34,11 @@ ExtractionResult Extract(JiebaKeywordModel* model, const std::string& title, std
 // The steps of Extract, exposed for tests.
 ExtractionResult PrepareExtraction(const std::string& title, std::size_t max_len);
 
-// What a join chose: its text, and the indices (into the ranked list) of the
-// keywords it took, in the order it took them.
+// What a join chose: its text, and the keywords it took, in the order it took
+// them (their places in the request are left for TakeChoice).
 struct KeywordChoice {
   std::string text;
-  std::vector<std::size_t> chosen;
+  std::vector<ChosenKeyword> chosen;
 };
 // The texts of the ranked candidates, in rank order.
 std::vector<std::string> RankedTexts(const std::vector<RankedCandidate>& ranked);
@@ -47,6 +47,9 @@ KeywordChoice ChooseRankedTexts(const std::vector<std::string>& texts, std::size
 KeywordChoice ChooseRankedSpans(const std::vector<RankedCandidate>& ranked, std::size_t max_len);
 std::string JoinRankedTexts(const std::vector<std::string>& texts, const std::string& normalized_title,
                             std::size_t max_len);
+// Makes a non-empty choice the result's keyword text, with its keywords placed
+// in the request's title; an empty one leaves the fallback.
+void TakeChoice(ExtractionResult& result, const std::vector<RankedCandidate>& ranked, KeywordChoice choice);
 void JoinRankedSpans(ExtractionResult& result, const std::vector<RankedCandidate>& ranked,
                      std::size_t max_len);
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/keyword_text.h"
 #include "keywords/keyword_model_config.h"
 #include "keywords/segmentation.h"
 #include "ranking/embedding_cache.h"
@@ -18,15 +19,26 @@
 
 namespace quirvel {
 
+// One keyword the join took, as it took it: which ranked candidate it is,
+// whether the join put a blank in front of it, and where it stands in the
+// request's title (its place in the normalized title is the candidate's span).
+struct ChosenKeyword {
+  std::size_t ranked_index = 0;
+  bool blank_before = false;
+  // The keyword in the request's characters where the titles align; its own
+  // characters, with no request character behind them, where they do not.
+  MappedChars in_request;
+};
+
 struct ExtractionResult {
   std::string input_title;       // as the request gave it
   std::string normalized_title;  // after NormalizeScript
   std::string keyword_text;      // in the normalised script
   std::vector<Segment> segments;
   std::vector<RankedCandidate> ranked;  // best first
-  // Indices into `ranked` of the keywords the join took, in the order it took
-  // them; empty when the keyword text is the fallback.
-  std::vector<std::size_t> chosen;
+  // The keywords the join took, in the order it took them; their texts joined
+  // with their blanks are the keyword text. Empty when it is the fallback.
+  std::vector<ChosenKeyword> chosen;
   std::uint64_t keyword_length = 0;  // CountUtf8Chars(keyword_text)
 };
 

@@ -54,9 +54,11 @@ class ScriptConversionTest : public ::testing::Test {
 };
 
 struct ConversionCase {
-  const char* traditional;
-  const char* simplified;
+  std::string traditional;
+  std::string simplified;
 };
+
+using namespace std::string_literals;
 
 TEST_F(ScriptConversionTest, TaiwaneseTitlesBecomeSimplified) {
   const ConversionCase cases[] = {
@@ -65,6 +67,8 @@ TEST_F(ScriptConversionTest, TaiwaneseTitlesBecomeSimplified) {
       {"滑鼠 隨身碟", "鼠标 U盘"},
       {"", ""},
       {"ASCII only 123", "ASCII only 123"},
+      // The library reads C strings: the text on both sides of a NUL converts.
+      {"a\0b 耳機\0"s, "a\0b 耳机\0"s},
   };
   for (const ConversionCase& c : cases) EXPECT_EQ(NormalizeScript(c.traditional), c.simplified) << c.traditional;
 }
@@ -75,6 +79,7 @@ TEST_F(ScriptConversionTest, SimplifiedBecomesTaiwanese) {
       {"臺灣公司貨", "台湾公司货"},
       {"滑鼠 隨身碟", "鼠标 U盘"},
       {"ASCII only 123", "ASCII only 123"},
+      {"\0臺灣\0\0公司貨"s, "\0台湾\0\0公司货"s},
   };
   for (const ConversionCase& c : cases) EXPECT_EQ(ToTraditional(c.simplified), c.traditional) << c.simplified;
 }

@@ -1,11 +1,18 @@
-// The reply's keyword list: splitting a text converted as a whole among its
-// keywords, cutting the list to the budget, and the spans it reports.
+// The reply's texts: in the seller's script or converted, the keyword list
+// split from a text converted as a whole, cut to the budget, and its spans.
 #include "host/keyword_list.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "conversion/script_conversion.h"
+#include "host/resources.h"
+#include "host/utf8.h"
+#include "keywords/keyword_model.h"
+#include "test_paths.h"
 
 namespace quirvel {
 namespace {
@@ -99,6 +106,118 @@ TEST(SpanOfSourcesTest, CoversTheRequestCharactersBehindTheText) {
   EXPECT_EQ(phrase.end, 8u);
   EXPECT_FALSE(SpanOfSources({kNone, kNone}).mapped);
   EXPECT_FALSE(SpanOfSources({}).mapped);
+}
+
+TEST(FitToBudgetTest, CutsOnlyTextsThatGrewPastTheLimit) {
+  const struct {
+    std::string text;
+    std::int32_t max_len;
+    std::string expected;
+  } cases[] = {
+      {"筆記型電腦 16GB", 10, "筆記型電腦 16GB"},
+      {"筆記型電腦 16GB", 9, "筆記型電腦 16G"},
+      {"筆記型電腦 16GB", 6, "筆記型電腦"},  // no trailing blank
+      {"高畫質", 2, "高畫"},
+      {"", 5, ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FitToBudget(c.text, c.max_len), c.expected) << c.text << " " << c.max_len;
+}
+
+// An extraction of `title` through the installed OpenCC whose join took
+// `words` (written as in the title) in their order.
+ExtractionResult ExtractionOf(const std::string& title, const std::vector<std::string>& words,
+                              std::int32_t max_len) {
+  ExtractionResult result;
+  result.input_title = title;
+  result.normalized_title = NormalizeScript(title);
+  const std::vector<std::size_t> offsets = Utf8CharOffsets(result.normalized_title);
+  for (const std::string& word : words) {
+    const std::size_t first = CountUtf8Chars(title.substr(0, title.find(word)));
+    const std::size_t last = first + CountUtf8Chars(word);
+    RankedCandidate ranked;
+    ranked.start = offsets.at(first);
+    ranked.end = offsets.at(last);
+    ranked.text = result.normalized_title.substr(ranked.start, ranked.end - ranked.start);
+    result.ranked.push_back(ranked);
+  }
+  result.keyword_text = TruncateUtf8Chars(result.normalized_title, static_cast<std::size_t>(max_len));
+  JoinRankedSpans(result, result.ranked, static_cast<std::size_t>(max_len));
+  return result;
+}
+
+class ReplyTextsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::is_regular_file(std::filesystem::path(test::kOpenccShareDir) / "tw2sp.json"))
+      GTEST_SKIP() << "OpenCC configurations are not installed";
+    ASSERT_TRUE(SetOpenccConfigPath(std::string(test::kOpenccShareDir) + "/tw2sp.json"));
+    SetHostOpenccResourceDir(test::kOpenccShareDir);
+  }
+};
+
+// The words s2twp rewrote in real replies: a title written in Traditional
+// comes back as the seller wrote it; one written in Simplified is converted,
+// as the switches convert every title.
+TEST_F(ReplyTextsTest, GiveTheSellersOwnWordsUnlessTheTitleIsSimplified) {
+  constexpr BackConversion kSeller = BackConversion::SellerScript;
+  constexpr BackConversion kEverything = BackConversion::Everything;
+  constexpr BackConversion kKeep = BackConversion::OutsideRequestCharacters;
+  const struct {
+    std::string title;
+    std::vector<std::string> words;
+    BackConversion conversion;
+    std::string expected_title;
+    std::string expected_keywords;
+    std::int32_t max_len = 24;
+  } cases[] = {
+      {"泡泡面膜 原液面膜", {"泡泡面膜", "原液面膜"}, kSeller, "泡泡面膜 原液面膜", "泡泡面膜原液面膜"},
+      {"泡泡面膜 原液面膜", {"泡泡面膜", "原液面膜"}, kEverything, "泡泡麵膜 原液麵膜", "泡泡麵膜原液麵膜"},
+      {"無添加 數位相機", {"無添加", "數位相機"}, kSeller, "無添加 數位相機", "無添加數位相機"},
+      {"無添加 數位相機", {"無添加", "數位相機"}, kEverything, "無新增 數字相機", "無新增數位相機"},
+      {"循環風扇 台灣製", {"循環風扇", "台灣製"}, kSeller, "循環風扇 台灣製", "循環風扇台灣製"},
+      {"循環風扇 台灣製", {"循環風扇", "台灣製"}, kEverything, "迴圈風扇 臺灣制", "迴圈風扇臺灣製"},
+      {"電源適配器 髮夾", {"電源適配器", "髮夾"}, kSeller, "電源適配器 髮夾", "電源適配器髮夾"},
+      {"電源適配器 髮夾", {"電源適配器", "髮夾"}, kKeep, "電源介面卡 髮夾", "電源適配器髮夾"},
+      {"乾燥劑 手錶 筆記本", {"手錶", "筆記本"}, kSeller, "乾燥劑 手錶 筆記本", "手錶筆記本"},
+      // Written in Simplified: converted, as by the switch; kept only under --keep-request-characters.
+      {"泡泡面膜 无添加 台湾制", {"无添加", "台湾制"}, kSeller, "泡泡麵膜 無新增 臺灣制", "無新增臺灣制"},
+      {"泡泡面膜 无添加 台湾制", {"无添加", "台湾制"}, kEverything, "泡泡麵膜 無新增 臺灣制", "無新增臺灣制"},
+      {"泡泡面膜 无添加 台湾制", {"无添加", "台湾制"}, kKeep, "泡泡麵膜 無新增 臺灣制", "无添加台湾制"},
+      // Mixed: 台 is Taiwan's too, so the title's Traditional characters win...
+      {"台灣公司貨 中文鍵盤", {"台灣公司貨", "中文鍵盤"}, kSeller, "台灣公司貨 中文鍵盤", "台灣公司貨中文鍵盤"},
+      {"台灣公司貨 中文鍵盤", {"台灣公司貨", "中文鍵盤"}, kEverything, "臺灣公司貨 中文鍵盤", "臺灣公司貨中文鍵盤"},
+      // ...and a Simplified title holding one Traditional character is converted.
+      {"LIANG 铝合金 桌上型 LED台灯", {"铝合金", "LED台灯"}, kSeller, "LIANG 鋁合金 桌面型 LED檯燈",
+       "鋁合金LED檯燈"},
+      // Nothing chosen: the start of the title, in the seller's characters.
+      {"數位相機", {}, kSeller, "數位相機", "數位相", 3},
+      {"數位相機", {}, kEverything, "數字相機", "數字相", 3},
+  };
+  for (const auto& c : cases) {
+    const ReplyTexts texts =
+        BuildReplyTexts(ExtractionOf(c.title, c.words, c.max_len), c.max_len, c.conversion, 0);
+    EXPECT_EQ(texts.title, c.expected_title) << c.title;
+    EXPECT_EQ(texts.keywords, c.expected_keywords) << c.title;
+  }
+}
+
+// The keyword list holds the keywords of the text, with the request
+// characters each stands on; "ranked" gives the best candidates the same way.
+TEST_F(ReplyTextsTest, ListAndRankedPointAtTheSellersCharacters) {
+  const ExtractionResult result = ExtractionOf("FUJIFILM 富士 X100VI 數位相機", {"數位相機", "X100VI", "FUJIFILM"}, 24);
+  for (const BackConversion conversion : {BackConversion::SellerScript, BackConversion::Everything}) {
+    const ReplyTexts texts = BuildReplyTexts(result, 24, conversion, 2);
+    ASSERT_EQ(texts.list.size(), 3u);
+    EXPECT_EQ(JoinReplyKeywords(texts.list), texts.keywords);
+    EXPECT_EQ(texts.list[1].text, "X100VI");
+    EXPECT_EQ(texts.list[2].sources, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
+    ASSERT_EQ(texts.ranked.size(), 2u);
+    EXPECT_EQ(texts.ranked[0].sources, (std::vector<std::size_t>{19, 20, 21, 22}));
+  }
+  const ReplyTexts seller = BuildReplyTexts(result, 24, BackConversion::SellerScript, 2);
+  EXPECT_EQ(seller.keywords, "數位相機X100VI FUJIFILM");
+  EXPECT_EQ(seller.ranked[0].text, "數位相機");
 }
 
 }  // namespace

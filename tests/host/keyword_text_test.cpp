@@ -1,4 +1,4 @@
-// Rebuilding the keyword text out of the request's own characters.
+// Walking a keyword of the normalized title back onto the request's own characters.
 #include "host/keyword_text.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +11,6 @@
 
 namespace quirvel {
 namespace {
-
-RankedCandidate Keyword(const std::string& text, std::uint64_t start, std::uint64_t end = 0) {
-  RankedCandidate keyword;
-  keyword.text = text;
-  keyword.start = start;
-  keyword.end = end;
-  return keyword;
-}
 
 struct MapCase {
   const char* label;
@@ -67,146 +59,6 @@ TEST(MapSpanToInputTest, TakesTheRequestsCharacterForEachKeywordCharacter) {
     EXPECT_EQ(MapSpanToInput(SplitUtf8Chars(c.input), c.normalized, c.offset, c.keyword, c.end), c.expected)
         << c.label;
   }
-}
-
-struct BuildCase {
-  const char* label;
-  std::string input;
-  std::string normalized;
-  std::string keyword_text;
-  std::vector<RankedCandidate> ranked;
-  std::vector<std::size_t> chosen;
-  std::int32_t max_len;
-  std::string expected;
-};
-
-TEST(BuildKeywordTextTest, RebuildsTheChosenKeywordsInTheirOrder) {
-  const std::string title = "X100VI FUJIFILM 富士";
-  const BuildCase cases[] = {
-      {"ascii keywords get one blank",
-       title,
-       title,
-       "X100VI FUJIFILM",
-       {Keyword("X100VI", 0, 6), Keyword("FUJIFILM", 7, 15)},
-       {0, 1},
-       24,
-       "X100VI FUJIFILM"},
-      {"chinese next to ascii gets none",
-       title,
-       title,
-       "富士X100VI",
-       {Keyword("富士", 16, 22), Keyword("X100VI", 0, 6)},
-       {0, 1},
-       24,
-       "富士X100VI"},
-      {"the chosen order, not the ranked one",
-       title,
-       title,
-       "FUJIFILM富士",
-       {Keyword("X100VI FUJIFILM 富士", 0, 22), Keyword("FUJIFILM", 7, 15), Keyword("富士", 16, 22)},
-       {1, 2},
-       24,
-       "FUJIFILM富士"},
-      {"the blank counts toward the budget",
-       title,
-       title,
-       "X100VI FUJIFILM",
-       {Keyword("X100VI", 0, 6), Keyword("FUJIFILM", 7, 15)},
-       {0, 1},
-       14,
-       "X100VI"},
-      {"exactly at the budget",
-       title,
-       title,
-       "X100VI FUJIFILM",
-       {Keyword("X100VI", 0, 6), Keyword("FUJIFILM", 7, 15)},
-       {0, 1},
-       15,
-       "X100VI FUJIFILM"},
-      {"input script restored",
-       "臺灣手機殼",
-       "台湾手机壳",
-       "台湾手机",
-       {Keyword("台湾", 0, 6), Keyword("手机", 6, 12)},
-       {0, 1},
-       24,
-       "臺灣手機"},
-      {"character counts differ", "臺灣a", "台湾", "台湾", {Keyword("台湾", 0, 6)}, {0}, 24, "台湾"},
-      {"nothing chosen keeps the model's text",
-       title,
-       title,
-       "X100",
-       {Keyword("X100VI", 0, 6)},
-       {},
-       24,
-       "X100"},
-      {"nothing fits keeps the model's text",
-       title,
-       title,
-       "FUJIFILM",
-       {Keyword("FUJIFILM", 7, 15)},
-       {0},
-       3,
-       "FUJIFILM"},
-      {"an index past the list is ignored",
-       title,
-       title,
-       "富士",
-       {Keyword("富士", 16, 22)},
-       {5, 0},
-       24,
-       "富士"},
-      {"word characters beyond letters",
-       "a/b c.d",
-       "a/b c.d",
-       "a/b c.d",
-       {Keyword("a/b", 0, 3), Keyword("c.d", 4, 7)},
-       {0, 1},
-       24,
-       "a/b c.d"},
-      // The blank is decided on the model's texts, as its join decided it.
-      {"punctuation needs no blank",
-       "a) (b",
-       "a) (b",
-       "a)(b",
-       {Keyword("a)", 0, 2), Keyword("(b", 3, 5)},
-       {0, 1},
-       24,
-       "a)(b"},
-      {"a phrase drops the title's separators",
-       "FUJIFILM 富士 X100VI黑*(平行輸入)",
-       "FUJIFILM 富士 X100VI黑*(平行输入)",
-       "FUJIFILM富士X100VI黑",
-       {Keyword("FUJIFILM富士X100VI黑", 0, 25)},
-       {0},
-       24,
-       "FUJIFILM富士X100VI黑"},
-  };
-  for (const BuildCase& c : cases) {
-    ExtractionResult result;
-    result.input_title = c.input;
-    result.normalized_title = c.normalized;
-    result.keyword_text = c.keyword_text;
-    result.ranked = c.ranked;
-    result.chosen = c.chosen;
-    EXPECT_EQ(BuildKeywordText(result, c.max_len), c.expected) << c.label;
-  }
-}
-
-TEST(FitToBudgetTest, CutsOnlyTextsThatGrewPastTheLimit) {
-  const struct {
-    std::string text;
-    std::int32_t max_len;
-    std::string expected;
-  } cases[] = {
-      {"筆記型電腦 16GB", 10, "筆記型電腦 16GB"},
-      {"筆記型電腦 16GB", 9, "筆記型電腦 16G"},
-      {"筆記型電腦 16GB", 6, "筆記型電腦"},  // no trailing blank
-      {"高畫質", 2, "高畫"},
-      {"", 5, ""},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(FitToBudget(c.text, c.max_len), c.expected) << c.text << " " << c.max_len;
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The reply's keyword text on whole titles, through the demo model: golden
 // files of replies for short titles of our own, and sweeps over real seller
 // titles checking that every character of the keywords belongs to a chosen
-// keyword, that the keywords are as long as "len", and that the keyword list
-// joins to the keywords and points at the request characters it holds.
+// keyword, that the keywords are as long as "len", that the keyword list
+// joins to the keywords and points at the request characters it holds, and
+// that a title written in Traditional script comes back as the seller wrote it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "conversion/script_conversion.h"
+#include "conversion/seller_script.h"
 #include "host/keyword_list.h"
 #include "host/keyword_text.h"
 #include "host/request_loop.h"
@@ -38,10 +40,26 @@ const fs::path kGoldenFile = fs::path(test::kTestDataDir) / "host" / "keyword_te
 const fs::path kListTitlesFile = fs::path(test::kTestDataDir) / "host" / "keyword_list_titles.txt";
 constexpr std::int32_t kBudgets[] = {24, 12};
 
-fs::path ListGoldenFile(bool keep_request_characters) {
-  return fs::path(test::kTestDataDir) / "host" /
-         (keep_request_characters ? "keyword_list_replies_keep.golden.jsonl"
-                                  : "keyword_list_replies.golden.jsonl");
+// The replies of before the seller's script became the default are those of
+// Everything, pinned by the golden file they always had.
+const char* ConversionName(BackConversion conversion) {
+  switch (conversion) {
+    case BackConversion::SellerScript:
+      return "SellerScript";
+    case BackConversion::Everything:
+      return "Everything";
+    case BackConversion::OutsideRequestCharacters:
+      break;
+  }
+  return "KeepRequestCharacters";
+}
+
+fs::path ListGoldenFile(BackConversion conversion) {
+  const char* name = conversion == BackConversion::Everything ? "keyword_list_replies.golden.jsonl"
+                     : conversion == BackConversion::OutsideRequestCharacters
+                         ? "keyword_list_replies_keep.golden.jsonl"
+                         : "keyword_list_replies_seller.golden.jsonl";
+  return fs::path(test::kTestDataDir) / "host" / name;
 }
 
 // The golden file's text; rewritten from `replies` instead when
@@ -83,9 +101,9 @@ class DemoModelTest : public ::testing::Test {
     ASSERT_TRUE(IsModelReady(model_.get())) << ModelLastError(model_.get());
   }
 
-  std::string Reply(const std::string& title, std::int32_t max_len) {
+  std::string Reply(const std::string& title, std::int32_t max_len, const ReplyOptions& options = {}) {
     const Json request = {{"id", "g"}, {"type", "extract"}, {"title", title}, {"max_len", max_len}};
-    return HandleExtract("g", model_.get(), request).dump();
+    return HandleExtract("g", model_.get(), request, options).dump();
   }
 
   KeywordModelPtr model_;
@@ -107,7 +125,7 @@ std::map<std::string, std::set<std::string>> InputCharsByNormalized(const Extrac
 std::string StrayCharacters(const ExtractionResult& result, const std::string& rebuilt) {
   if (result.chosen.empty()) return {};
   std::string joined;
-  for (std::size_t index : result.chosen) AppendJoined(joined, result.ranked.at(index).text);
+  for (const ChosenKeyword& keyword : result.chosen) AppendJoined(joined, result.ranked.at(keyword.ranked_index).text);
   if (joined != result.keyword_text)
     return "model text " + result.keyword_text + " is not its keywords " + joined;
   if (CountUtf8Chars(result.input_title) != CountUtf8Chars(result.normalized_title)) {
@@ -134,7 +152,7 @@ TEST_F(DemoModelTest, ShortTitlesGiveTheGoldenReplies) {
   for (const std::string& title : titles) {
     for (const std::int32_t max_len : kBudgets) {
       const ExtractionResult result = Extract(model_.get(), title, static_cast<std::size_t>(max_len));
-      EXPECT_EQ(StrayCharacters(result, BuildKeywordText(result, max_len)), "") << title << " / " << max_len;
+      EXPECT_EQ(StrayCharacters(result, BuildKeywordText(result)), "") << title << " / " << max_len;
       replies += Reply(title, max_len) + "\n";
     }
   }
@@ -167,13 +185,13 @@ std::string SpanProblem(const std::vector<std::string>& request, const Json& ent
 // Empty when the list joins to "keywords" (an empty list stands for the
 // fallback) and, with the request's characters kept, every span points at the
 // characters its text holds.
-std::string ListProblem(const std::string& title, const Json& reply, bool keep_request_characters) {
+std::string ListProblem(const std::string& title, const Json& reply, BackConversion conversion) {
   std::vector<ReplyKeyword> list;
   for (const Json& entry : reply["keyword_list"])
     list.push_back({entry["text"].get<std::string>(), {}, 0.0f, ""});
   if (!list.empty() && JoinReplyKeywords(list) != reply["keywords"].get<std::string>())
     return "joins to " + JoinReplyKeywords(list);
-  if (!keep_request_characters) return {};
+  if (conversion != BackConversion::OutsideRequestCharacters) return {};
   const std::vector<std::string> request = SplitUtf8Chars(title);
   for (const char* member : {"keyword_list", "ranked"}) {
     for (const Json& entry : reply[member]) {
@@ -201,7 +219,7 @@ Json WithScoresOf(Json reply, const Json& golden) {
   return reply;
 }
 
-class KeywordListTest : public DemoModelTest, public ::testing::WithParamInterface<bool> {};
+class KeywordListTest : public DemoModelTest, public ::testing::WithParamInterface<BackConversion> {};
 
 TEST_P(KeywordListTest, ShortTitlesGiveTheGoldenReplies) {
   const std::vector<std::string> titles = ReadLines(kListTitlesFile);
@@ -214,12 +232,11 @@ TEST_P(KeywordListTest, ShortTitlesGiveTheGoldenReplies) {
     for (const std::int32_t max_len : kBudgets) {
       replies.push_back(HandleExtract("g", model_.get(), DetailRequest(title, max_len), options));
       EXPECT_EQ(ListProblem(title, replies.back(), GetParam()), "") << title << " / " << max_len;
-      if (!GetParam()) {  // less its two members, the reply is the one without them, byte for byte
-        Json less = replies.back();
-        less.erase("keyword_list");
-        less.erase("ranked");
-        EXPECT_EQ(less.dump(), Reply(title, max_len)) << title << " / " << max_len;
-      }
+      // Less its two members, the reply is the one without them, byte for byte.
+      Json less = replies.back();
+      less.erase("keyword_list");
+      less.erase("ranked");
+      EXPECT_EQ(less.dump(), Reply(title, max_len, options)) << title << " / " << max_len;
       text += replies.back().dump() + "\n";
     }
   }
@@ -233,41 +250,19 @@ TEST_P(KeywordListTest, ShortTitlesGiveTheGoldenReplies) {
   EXPECT_FALSE(std::getline(golden, line)) << "golden file has more replies";
 }
 
-INSTANTIATE_TEST_SUITE_P(BackConversion, KeywordListTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? std::string("KeepRequestCharacters")
-                                             : std::string("Everything");
+INSTANTIATE_TEST_SUITE_P(BackConversions, KeywordListTest,
+                         ::testing::Values(BackConversion::SellerScript, BackConversion::Everything,
+                                           BackConversion::OutsideRequestCharacters),
+                         [](const ::testing::TestParamInfo<BackConversion>& info) {
+                           return std::string(ConversionName(info.param));
                          });
 
-// The characters the back-conversion rewrites in the request's own words stay
-// the seller's under the switch; the part the rebuild could not map is converted.
-// Converted together, each keyword converts as it would alone: no phrase of
-// the converter reaches across two of them.
-TEST_F(DemoModelTest, KeepingRequestCharactersConvertsOnlyTheRest) {
-  const MappedChars backpack{{"後", "背", "包", "蓝", "牙"}, {0, 1, 2, kNotFromRequest, kNotFromRequest}};
-  const MappedChars watch{{"手", "表", "带"}, {kNotFromRequest, kNotFromRequest, kNotFromRequest}};
-  const MappedChars empty;
-  const std::vector<ReplyKeyword> kept =
-      ConvertKeywords({&backpack, &empty, &watch}, BackConversion::OutsideRequestCharacters);
-  ASSERT_EQ(kept.size(), 3u);
-  EXPECT_EQ(kept[0].text, "後背包" + ToTraditional("蓝牙"));
-  EXPECT_EQ(kept[0].sources, (std::vector<std::size_t>{0, 1, 2, kNotFromRequest, kNotFromRequest}));
-  EXPECT_EQ(kept[1].text, "");
-  EXPECT_EQ(kept[2].text, ToTraditional("手表带"));
-  const std::vector<ReplyKeyword> converted =
-      ConvertKeywords({&backpack, &watch}, BackConversion::Everything);
-  EXPECT_EQ(converted[0].text, ToTraditional("後背包蓝牙"));
-  EXPECT_NE(converted[0].text, kept[0].text);
-  EXPECT_EQ(converted[1].text, kept[2].text);
-}
-
 // Empty when the entries of a keyword list, a cut last one aside, cover the
-// request characters the rebuild took their keywords from.
-std::string SpansOtherThanTheRebuilds(const ExtractionResult& result, std::int32_t max_len,
-                                      const Json& list) {
-  const std::vector<RebuiltKeyword> rebuilt = RebuildKeywords(result, max_len);
+// request characters the join placed their keywords on.
+std::string SpansOtherThanTheJoins(const ExtractionResult& result, const Json& list) {
   for (std::size_t i = 0; i + 1 < list.size(); ++i) {
-    const CharSpan span = i < rebuilt.size() ? SpanOfSources(rebuilt[i].mapped.sources) : CharSpan{};
+    const CharSpan span =
+        i < result.chosen.size() ? SpanOfSources(result.chosen[i].in_request.sources) : CharSpan{};
     const Json start = span.mapped ? Json(span.start) : Json(nullptr);
     const Json end = span.mapped ? Json(span.end) : Json(nullptr);
     if (list[i]["start"] != start || list[i]["end"] != end) return list[i].dump();
@@ -277,8 +272,30 @@ std::string SpansOtherThanTheRebuilds(const ExtractionResult& result, std::int32
 
 struct SweepCase {
   std::int32_t max_len;
-  bool keep_request_characters;
+  BackConversion conversion;
 };
+
+// Whether the reply judges the title written in Simplified script.
+bool WrittenInSimplified(const ExtractionResult& result) {
+  const ScriptClues clues = FindScriptClues(result.input_title, result.normalized_title);
+  std::vector<std::string> kept_alone;
+  for (const std::string& ch : clues.kept) kept_alone.push_back(ToTraditional(ch));
+  return WrittenInSimplified(clues, kept_alone);
+}
+
+// Empty when a reply in the seller's script is what it should be: for a title
+// written in Traditional, the title as the seller wrote it and keywords of the
+// seller's characters (where the titles align); for one written in
+// Simplified, the reply of Everything.
+std::string SellerScriptProblem(const ExtractionResult& result, const Json& reply, const Json& everything) {
+  if (WrittenInSimplified(result)) return reply == everything ? "" : "not converted: " + reply.dump();
+  if (reply["title"] != result.input_title) return "title rewritten: " + reply["title"].dump();
+  if (!TitlesAlign(result.input_title, result.normalized_title)) return {};
+  for (const std::string& ch : SplitUtf8Chars(reply["keywords"].get<std::string>())) {
+    if (ch != " " && result.input_title.find(ch) == std::string::npos) return "keywords hold " + ch;
+  }
+  return {};
+}
 
 class RealTitlesTest : public DemoModelTest, public ::testing::WithParamInterface<SweepCase> {};
 
@@ -288,14 +305,16 @@ Json WithoutLists(Json reply) {
   return reply;
 }
 
-// The same extractions check the keyword list: it joins to the keywords, which
-// are today's, and its spans are the rebuild's; with the request's characters
+// The same extractions check the keyword list: it joins to the keywords, and
+// converted as a whole its spans are the join's; with the request's characters
 // kept, each span points at the characters its text holds. Every reply opens
 // the converters anew, so that pass builds one reply per title. Then the same
 // titles with the converters kept open, as --reuse-converters runs the worker:
 // each reply is the same text, the reply without the lists is it less them,
-// and its keywords are as long as its "len" when the back-conversion keeps
-// lengths (a rare Taiwanese word longer than its Simplified one may differ).
+// its keywords are as long as its "len" when the back-conversion keeps
+// lengths (a rare Taiwanese word longer than its Simplified one may differ),
+// and in the seller's script a title written in Traditional comes back as
+// written.
 TEST_P(RealTitlesTest, KeepOnlyChosenKeywordsAndTheirLength) {
   std::vector<std::string> titles = ReadLines(fs::path(test::kSharedDataDir) / "titles" / "tw.txt");
   if (titles.empty()) GTEST_SKIP() << "no real titles under " << test::kSharedDataDir;
@@ -306,17 +325,17 @@ TEST_P(RealTitlesTest, KeepOnlyChosenKeywordsAndTheirLength) {
   titles.swap(sample);
 #endif
   LoadModel(false);
-  const auto [max_len, keep] = GetParam();
-  const ReplyOptions options{keep};
+  const auto [max_len, conversion] = GetParam();
+  const ReplyOptions options{conversion};
   std::vector<Json> replies;
   for (const std::string& title : titles) {
     const ExtractionResult result = Extract(model_.get(), title, static_cast<std::size_t>(max_len));
-    const std::string rebuilt = BuildKeywordText(result, max_len);
+    const std::string rebuilt = BuildKeywordText(result);
     EXPECT_EQ(StrayCharacters(result, rebuilt), "") << title << ": " << rebuilt;
     replies.push_back(BuildExtractReply("g", model_.get(), result, {max_len, true, 5}, options));
-    EXPECT_EQ(ListProblem(title, replies.back(), keep), "") << title;
-    if (!keep) {
-      EXPECT_EQ(SpansOtherThanTheRebuilds(result, max_len, replies.back()["keyword_list"]), "") << title;
+    EXPECT_EQ(ListProblem(title, replies.back(), conversion), "") << title;
+    if (conversion == BackConversion::Everything) {
+      EXPECT_EQ(SpansOtherThanTheJoins(result, replies.back()["keyword_list"]), "") << title;
     }
   }
   const KeptConverters kept;
@@ -327,20 +346,27 @@ TEST_P(RealTitlesTest, KeepOnlyChosenKeywordsAndTheirLength) {
     EXPECT_EQ(BuildExtractReply("g", model_.get(), result, {max_len, true, 5}, options).dump(), replies[i].dump())
         << titles[i];
     EXPECT_EQ(plain.dump(), WithoutLists(replies[i]).dump()) << titles[i];
+    if (conversion == BackConversion::SellerScript) {
+      const Json everything =
+          BuildExtractReply("g", model_.get(), result, {max_len, true, 5}, {BackConversion::Everything});
+      EXPECT_EQ(SellerScriptProblem(result, replies[i], everything), "") << titles[i];
+    }
     if (CountUtf8Chars(plain["keywords"].get<std::string>()) == result.keyword_length) ++same_length;
   }
-  if (!keep) {
+  if (conversion == BackConversion::Everything) {
     EXPECT_GE(same_length * 100, titles.size() * 99)
         << same_length << " of " << titles.size() << " as long as len";
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Budgets, RealTitlesTest,
-                         ::testing::Values(SweepCase{24, false}, SweepCase{12, false}, SweepCase{24, true},
-                                           SweepCase{12, true}),
+                         ::testing::Values(SweepCase{24, BackConversion::SellerScript},
+                                           SweepCase{24, BackConversion::Everything},
+                                           SweepCase{12, BackConversion::Everything},
+                                           SweepCase{24, BackConversion::OutsideRequestCharacters},
+                                           SweepCase{12, BackConversion::OutsideRequestCharacters}),
                          [](const ::testing::TestParamInfo<SweepCase>& info) {
-                           return "MaxLen" + std::to_string(info.param.max_len) +
-                                  (info.param.keep_request_characters ? "KeepRequestCharacters" : "");
+                           return "MaxLen" + std::to_string(info.param.max_len) + ConversionName(info.param.conversion);
                          });
 
 }  // namespace

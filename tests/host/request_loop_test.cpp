@@ -100,6 +100,13 @@ TEST(RequestLoopTest, AnswersEachRequestWithTheExactReply) {
       {"carriage return stays part of the line", "{\"id\":\"r\",\"type\":\"shutdown\"}\r\n",
        R"({"id":"r","ok":true})"
        "\n"},
+      // A NUL in a title is carried through, not taken for its end.
+      {"a title holding a NUL",
+       R"({"id":"n","type":"extract","title":"a\u0000b 耳機"})"
+       "\n",
+       std::string("{") + kNullModelMetrics +
+           R"("id":"n","keywords":"a\u0000b 耳機","len":6,"ok":true,"title":"a\u0000b 耳機"})"
+           "\n"},
       {"members not named are ignored",
        R"({"id":"a","type":"shutdown","extra":[1,2]})"
        "\n",

@@ -43,11 +43,16 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"empty_inline_model", {"--model=", "--tokenizer", "t"}, "model path and tokenizer path are required"},
         // "--model" takes the next argument whatever it is, so the tokenizer stays empty.
         FailureCase{"value_looks_like_option", {"--model", "--tokenizer", "t"}, "model path and tokenizer path are required"},
-        FailureCase{"int_without_digits", {"m", "t", "--title-max-length", "abc"}, "invalid stoi argument"},
-        FailureCase{"int_only_sign", {"m", "t", "--candidate-max-length=-"}, "invalid stoi argument"},
-        FailureCase{"int_above_range", {"m", "t", "--title-max-length", "2147483648"}, "stoi argument out of range"},
-        FailureCase{"int_below_range", {"m", "t", "--title-max-length", "-2147483649"}, "stoi argument out of range"},
-        FailureCase{"int_far_out_of_range", {"m", "t", "--title-max-length", "99999999999999999999999"}, "stoi argument out of range"},
+        FailureCase{"int_without_digits", {"m", "t", "--title-max-length", "abc"},
+                    "invalid value for --title-max-length: abc (expected an integer)"},
+        FailureCase{"int_only_sign", {"m", "t", "--candidate-max-length=-"},
+                    "invalid value for --candidate-max-length: - (expected an integer)"},
+        FailureCase{"int_above_range", {"m", "t", "--title-max-length", "2147483648"},
+                    "value out of range for --title-max-length: 2147483648"},
+        FailureCase{"int_below_range", {"m", "t", "--title-max-length", "-2147483649"},
+                    "value out of range for --title-max-length: -2147483649"},
+        FailureCase{"int_far_out_of_range", {"m", "t", "--candidate-max-length", "-99999999999999999999999"},
+                    "value out of range for --candidate-max-length: -99999999999999999999999"},
         // "=" at index 2 does not split: the whole argument is the key.
         FailureCase{"equals_at_index_two", {"--=x", "m", "t"}, "unsupported argument: --=x"},
         FailureCase{"unknown_output_mode", {"m", "t", "--output-mode", "cls"},
@@ -66,11 +71,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "missing value for argument: --output-mode"},
         FailureCase{"negative_threads", {"m", "t", "--threads=-1"},
                     "--threads must be 0 (ONNX Runtime's choice) or more: -1"},
-        FailureCase{"threads_without_digits", {"m", "t", "--threads", "all"}, "invalid stoi argument"},
+        FailureCase{"threads_without_digits", {"m", "t", "--threads", "abc"},
+                    "invalid value for --threads: abc (expected an integer)"},
         FailureCase{"threads_without_value", {"m", "t", "--threads"}, "missing value for argument: --threads"},
         // A switch that would read "=0" as "off" while turning on refuses any value.
         FailureCase{"keep_request_characters_with_value", {"m", "t", "--keep-request-characters=0"},
                     "unsupported argument: --keep-request-characters=0"},
+        FailureCase{"back_convert_everything_with_value", {"m", "t", "--back-convert-everything=1"},
+                    "unsupported argument: --back-convert-everything=1"},
+        FailureCase{"help_with_value", {"--help=1"}, "unsupported argument: --help=1"},
         FailureCase{"reuse_converters_with_value", {"m", "t", "--reuse-converters=0"},
                     "unsupported argument: --reuse-converters=0"},
         FailureCase{"reuse_converters_with_empty_value", {"--reuse-converters=", "m", "t"},
@@ -146,15 +155,51 @@ TEST(ServiceOptionsTest, CandidateCacheCapacityIsACountAndZeroMeansUnbounded) {
   EXPECT_FALSE(Parse({"m", "t", "--candidate-cache-capacity=5"}).candidate_cache) << "a bound switches nothing on";
 }
 
-TEST(ServiceOptionsTest, KeepRequestCharactersIsASwitchOffByDefault) {
-  EXPECT_FALSE(Parse({"m", "t"}).keep_request_characters);
-  EXPECT_TRUE(Parse({"--keep-request-characters", "m", "t"}).keep_request_characters);
+TEST(ServiceOptionsTest, HostSwitchesAreOffByDefaultAndEachSetsItsOwn) {
+  const struct {
+    std::vector<std::string> args;
+    bool keep_request_characters;
+    bool back_convert_everything;
+    bool reuse_converters;
+  } cases[] = {
+      {{"m", "t"}, false, false, false},
+      {{"--keep-request-characters", "m", "t"}, true, false, false},
+      {{"m", "--back-convert-everything", "t"}, false, true, false},
+      {{"m", "--reuse-converters", "t"}, false, false, true},
+      {{"--back-convert-everything", "--keep-request-characters", "m", "t"}, true, true, false},
+  };
+  for (const auto& c : cases) {
+    const ServiceOptions o = Parse(c.args);
+    EXPECT_EQ(o.keep_request_characters, c.keep_request_characters) << c.args[0];
+    EXPECT_EQ(o.back_convert_everything, c.back_convert_everything) << c.args[0];
+    EXPECT_EQ(o.reuse_converters, c.reuse_converters) << c.args[0];
+    EXPECT_EQ(o.tokenizer_path, "t");
+  }
 }
 
-TEST(ServiceOptionsTest, ReuseConvertersIsASwitchOffByDefault) {
-  EXPECT_FALSE(Parse({"--keep-request-characters", "m", "t"}).reuse_converters);
-  const ServiceOptions reuse = Parse({"m", "--reuse-converters", "t"});
-  EXPECT_TRUE(reuse.reuse_converters && !reuse.keep_request_characters && reuse.tokenizer_path == "t");
+// "--help" and "--version" need no path; the usage names every option.
+TEST(ServiceOptionsTest, HelpAndVersionNeedNoPaths) {
+  EXPECT_TRUE(Parse({"--help"}).show_help);
+  EXPECT_TRUE(Parse({"--version"}).show_version);
+  EXPECT_TRUE(Parse({"m", "--version", "--help"}).show_help);
+  const std::string usage = UsageText();
+  for (const char* option :
+       {"--model PATH", "--tokenizer PATH", "--profile NAME", "--rank-mode NAME", "--output-mode NAME",
+        "--title-max-length N", "--candidate-max-length N", "--threads N", "--candidate-cache ",
+        "--candidate-cache-capacity N", "--opencc-resource-dir DIR", "--opencc-config PATH", "--jieba-dict-dir DIR",
+        "--keep-request-characters", "--back-convert-everything", "--reuse-converters", "--version",
+        "QUIRVEL_OPENCC_CONFIG", "QUIRVEL_OPENCC_RESOURCE_DIR", "QUIRVEL_JIEBA_DICT_DIR"}) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  }
+  // Each option the usage names is one the parser knows.
+  for (std::size_t at = usage.find("\n  --"); at != std::string::npos; at = usage.find("\n  --", at + 1)) {
+    const std::string name = usage.substr(at + 3, usage.find_first_of(" \n", at + 3) - at - 3);
+    try {
+      Parse({"m", "t", name, "auto"});
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(std::string(e.what()).find("unsupported argument"), std::string::npos) << name;
+    }
+  }
 }
 
 TEST(ServiceOptionsTest, LastSettingWins) {

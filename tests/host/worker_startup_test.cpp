@@ -22,6 +22,9 @@ TEST(RunWorkerTest, StartUpFailuresEndWithTheFatalLine) {
       {"no paths", {"worker"}, "fatal: model path and tokenizer path are required\n"},
       {"bad option", {"worker", "-x"}, "fatal: unsupported argument: -x\n"},
       {"missing value", {"worker", "m", "t", "--profile"}, "fatal: missing value for argument: --profile\n"},
+      {"bad value names its option",
+       {"worker", "m", "t", "--threads", "abc"},
+       "fatal: invalid value for --threads: abc (expected an integer)\n"},
       {"config is a folder",
        {"worker", "m", "t", "--opencc-config", "/"},
        "fatal: invalid OpenCC config path: /\n"},
@@ -34,6 +37,46 @@ TEST(RunWorkerTest, StartUpFailuresEndWithTheFatalLine) {
     EXPECT_EQ(RunWorker(c.args, in, out, err), 1) << c.label;
     EXPECT_EQ(err.str(), c.expected_err) << c.label;
     EXPECT_EQ(out.str(), "") << c.label;
+  }
+}
+
+// What a person at a terminal asks: the text on standard output, exit 0,
+// nothing loaded and no request read.
+TEST(RunWorkerTest, HelpAndVersionPrintAndExit) {
+  const struct {
+    std::vector<std::string> args;
+    std::string expected_start;
+  } cases[] = {
+      {{"worker", "--help"}, "usage: quirvel-worker MODEL TOKENIZER"},
+      {{"worker", "/no/such/model.onnx", "--version"}, std::string("quirvel-worker ") + WorkerVersion() + "\n"},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in("not json\n");
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunWorker(c.args, in, out, err), 0) << c.args[1];
+    EXPECT_EQ(out.str().rfind(c.expected_start, 0), 0u) << out.str();
+    EXPECT_EQ(err.str(), "");
+  }
+  EXPECT_NE(std::string(WorkerVersion()), "");
+}
+
+TEST(ReplyOptionsTest, KeepRequestCharactersWinsOverBackConvertingEverything) {
+  const struct {
+    bool keep;
+    bool everything;
+    BackConversion expected;
+  } cases[] = {
+      {false, false, BackConversion::SellerScript},
+      {false, true, BackConversion::Everything},
+      {true, false, BackConversion::OutsideRequestCharacters},
+      {true, true, BackConversion::OutsideRequestCharacters},
+  };
+  for (const auto& c : cases) {
+    ServiceOptions options;
+    options.keep_request_characters = c.keep;
+    options.back_convert_everything = c.everything;
+    EXPECT_EQ(MakeReplyOptions(options).back_conversion, c.expected) << c.keep << c.everything;
   }
 }
 

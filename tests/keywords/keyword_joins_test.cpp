@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/keyword_text.h"
 #include "keywords/keyword_model.h"
 
 namespace quirvel {
@@ -83,6 +84,73 @@ TEST(JoinRankedSpansTest, SkipsOverlappingSpansAndKeepsTheFallback) {
     EXPECT_EQ(result.keyword_text, c.expected) << c.name;
     EXPECT_EQ(result.keyword_length, c.expected_length) << c.name;
   }
+}
+
+struct PlaceCase {
+  const char* name;
+  std::string input;
+  std::string normalized;
+  std::vector<RankedCandidate> ranked;
+  std::size_t max_len;
+  // Each chosen keyword in the request's characters, " " in front when the
+  // join put a blank there.
+  std::vector<std::string> expected;
+};
+
+// What the join took, as the reply is built from it: the blank it decided on
+// the model's texts, and each keyword walked back onto the request's title.
+TEST(JoinRankedSpansTest, RecordsEachKeywordsBlankAndPlaceInTheRequest) {
+  const std::string camera = "X100VI FUJIFILM 富士";
+  const PlaceCase cases[] = {
+      {"ascii keywords get one blank",
+       camera,
+       camera,
+       {Ranked("X100VI", 0, 6), Ranked("FUJIFILM", 7, 15)},
+       24,
+       {"X100VI", " FUJIFILM"}},
+      {"chinese next to ascii gets none", camera, camera, {Ranked("富士", 16, 22), Ranked("X100VI", 0, 6)}, 24,
+       {"富士", "X100VI"}},
+      {"the blank counts toward the budget",
+       camera,
+       camera,
+       {Ranked("X100VI", 0, 6), Ranked("FUJIFILM", 7, 15)},
+       14,
+       {"X100VI"}},
+      {"the request's script", "臺灣手機殼", "台湾手机壳", {Ranked("台湾", 0, 6), Ranked("手机", 6, 12)}, 24,
+       {"臺灣", "手機"}},
+      {"titles that do not align keep the model's text", "臺灣a", "台湾", {Ranked("台湾", 0, 6)}, 24, {"台湾"}},
+      {"punctuation needs no blank", "a) (b", "a) (b", {Ranked("a)", 0, 2), Ranked("(b", 3, 5)}, 24,
+       {"a)", "(b"}},
+      {"a phrase drops the title's separators",
+       "FUJIFILM 富士 X100VI黑*(平行輸入)",
+       "FUJIFILM 富士 X100VI黑*(平行输入)",
+       {Ranked("FUJIFILM富士X100VI黑", 0, 25), Ranked("平行输入", 27, 39)},
+       24,
+       {"FUJIFILM富士X100VI黑", "平行輸入"}},
+      {"nothing fits: nothing recorded", camera, camera, {Ranked("FUJIFILM", 7, 15)}, 3, {}},
+  };
+  for (const PlaceCase& c : cases) {
+    ExtractionResult result;
+    result.input_title = c.input;
+    result.normalized_title = c.normalized;
+    JoinRankedSpans(result, c.ranked, c.max_len);
+    std::vector<std::string> places;
+    for (const ChosenKeyword& keyword : result.chosen)
+      places.push_back((keyword.blank_before ? " " : "") + JoinChars(keyword.in_request.chars));
+    EXPECT_EQ(places, c.expected) << c.name;
+  }
+}
+
+TEST(JoinRankedSpansTest, PointsEachCharacterAtTheRequestCharacterBehindIt) {
+  ExtractionResult result;
+  result.input_title = "手機殼 iPhone15 Pro";
+  result.normalized_title = "手机壳 iPhone15 Pro";
+  JoinRankedSpans(result, {Ranked("iPhone15 Pro", 10, 22), Ranked("手机壳", 0, 9)}, 24);
+  ASSERT_EQ(result.chosen.size(), 2u);
+  EXPECT_EQ(result.chosen[0].in_request.sources,
+            (std::vector<std::size_t>{4, 5, 6, 7, 8, 9, 10, 11, kNotFromRequest, 13, 14, 15}));
+  EXPECT_EQ(result.chosen[1].in_request.sources, (std::vector<std::size_t>{0, 1, 2}));
+  EXPECT_EQ(result.chosen[1].ranked_index, 1u);
 }
 
 }  // namespace

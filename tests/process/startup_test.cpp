@@ -52,7 +52,8 @@ TEST(StartupTest, CommandLineFailuresEndWithTheFatalLine) {
       {"no arguments", {}, "fatal: model path and tokenizer path are required\n"},
       NotUtf8Case(),
       {"third positional", {"a", "b", "c"}, "fatal: too many positional arguments\n"},
-      {"bad number", {"a", "b", "--title-max-length", "x"}, "fatal: invalid stoi argument\n"},
+      {"bad number names its option", {"a", "b", "--title-max-length", "x"},
+       "fatal: invalid value for --title-max-length: x (expected an integer)\n"},
       {"jieba folder incomplete",
        {"a", "b", "--jieba-dict-dir", "/"},
        "fatal: invalid Jieba dict directory: /\n"},
@@ -66,6 +67,24 @@ TEST(StartupTest, CommandLineFailuresEndWithTheFatalLine) {
     EXPECT_EQ(run.err.find('\r'), std::string::npos) << c.label << ": " << run.err;
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << c.label << ": one line ending in a bare newline";
     EXPECT_EQ(run.out, "") << c.label;
+  }
+}
+
+// What a person at a terminal asks gets its text on standard output, exit 0,
+// whatever else the command line holds, and the worker reads no request.
+TEST(StartupTest, HelpAndVersionPrintAndExitZero) {
+  const struct {
+    std::vector<std::string> args;
+    std::string expected_start;
+  } cases[] = {
+      {{"--help"}, "usage: quirvel-worker MODEL TOKENIZER"},
+      {{"/no/model.onnx", "--version"}, "quirvel-worker " QUIRVEL_TEST_VERSION "\n"},
+  };
+  for (const auto& c : cases) {
+    const StartupRun run = RunToEnd(WorkerCommandWith(c.args), "not json\n");
+    EXPECT_TRUE(run.status.exited && run.status.code == 0) << c.args.back() << ": " << DescribeExit(run.status);
+    EXPECT_EQ(run.out.substr(0, c.expected_start.size()), c.expected_start) << run.out;
+    EXPECT_EQ(run.err, "") << c.args.back();
   }
 }
 
