@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""The default model's build on a tiny dictionary: the vectors, the tokenizer,
-the exported graph and a worker running on it.
+"""The default model's build on a tiny dictionary and lexicon: the vectors,
+the tokenizer, the user dictionary, the exported graph and a worker running on
+it; and the shipped lexicon and user dictionary against each other.
 
-  default_model_build_test.py BUILD_VECTORS_PY MODELGEN WORKER
+  default_model_build_test.py BUILD_VECTORS_PY MODELGEN WORKER JIEBA_DICT_DIR
 """
 import json
 import os
@@ -13,7 +14,11 @@ import unittest
 
 import numpy as np
 
-BUILD_VECTORS, MODELGEN, WORKER = sys.argv[1:4]
+BUILD_VECTORS, MODELGEN, WORKER, JIEBA_DICT_DIR = sys.argv[1:5]
+TOOLS = os.path.dirname(BUILD_VECTORS)
+sys.path.insert(0, TOOLS)
+from build_user_dict import read_jieba_frequencies  # noqa: E402
+from lexicon import Lexicon, Tw2sp, user_dictionary_lines  # noqa: E402
 
 # [traditional, simplified, pinyin, glosses, variants, classifiers]
 CEDICT = [
@@ -38,6 +43,15 @@ CEDICT = [
 JIEBA = ["行动电源 50 n", "充电宝 40 n", "耳机 80 n", "蓝牙 60 nz", "无线 70 b", "现货 90 n",
          "免运 30 v", "手机 100 n", "手机壳 45 n", "壳 20 n", "降噪 35 v", "保固 30 v", "现货供应 30 l"]
 MARKETING = "# test words\n现货\n免运 0.9\n保固\n"
+# The lexicon in the sellers' own script and words: the build normalises it.
+LEXICON = {
+    "product_types": "# phones\n手機殼 手机壳\n殼\n耳機\n行動電源 充電寶\n",
+    "brands": "# phones\n小米 Xiaomi\nNew_Balance\n",
+    "attributes": "# features\n藍牙\n無線\n",
+    "noise_words": "# shop\n現貨 =1.0\n台灣公司貨 =0.8\n",
+}
+# The rows' leading columns: the shared axis, the value axis, the marketing axis.
+SHARED, VALUE, MARKETING_AXIS, MEANING = 0, 1, 2, 3
 
 
 def unit(v):
@@ -55,6 +69,10 @@ class DefaultModelBuild(unittest.TestCase):
             out.write("\n".join(JIEBA) + "\n")
         with open(f"{d}/marketing.txt", "w", encoding="utf-8") as out:
             out.write(MARKETING)
+        os.makedirs(f"{d}/lexicon")
+        for kind, text in LEXICON.items():
+            with open(f"{d}/lexicon/{kind}.txt", "w", encoding="utf-8") as out:
+                out.write(text)
         cls.out = cls.build("out")
         with open(f"{cls.out}/tokenizer.json", encoding="utf-8") as f:
             cls.tokenizer = json.load(f)
@@ -62,18 +80,22 @@ class DefaultModelBuild(unittest.TestCase):
         cls.table = np.fromfile(f"{cls.out}/table.f16", dtype="<f2").astype(np.float64)
         cls.table = cls.table.reshape(-1, cls.facts["width"])
         cls.row = {piece: i for i, (piece, _) in enumerate(cls.tokenizer["model"]["vocab"])}
+        # The same build without each word's own direction: the meaning alone.
+        bare = cls.build("bare", "--own-weight", "0")
+        cls.bare_table = np.fromfile(f"{bare}/table.f16", dtype="<f2").astype(np.float64).reshape(cls.table.shape)
 
     @classmethod
     def tearDownClass(cls):
         cls.dir.cleanup()
 
     @classmethod
-    def build(cls, name, cedict=None):
+    def build(cls, name, *options, cedict=None):
         d = cls.dir.name
         os.makedirs(f"{d}/{name}", exist_ok=True)
         command = [sys.executable, BUILD_VECTORS, "--cedict", cedict or f"{d}/all.js", "--jieba-dict",
-                   f"{d}/jieba.dict.utf8", "--marketing", f"{d}/marketing.txt", "--out", f"{d}/{name}",
-                   "--meaning-dims", "6", "--min-jieba-frequency", "1"]
+                   f"{d}/jieba.dict.utf8", "--marketing", f"{d}/marketing.txt", "--lexicon", f"{d}/lexicon",
+                   "--out", f"{d}/{name}",
+                   "--meaning-dims", "6", "--min-jieba-frequency", "1", *options]
         subprocess.run(command, check=True, capture_output=True)
         return f"{d}/{name}"
 
@@ -81,22 +103,23 @@ class DefaultModelBuild(unittest.TestCase):
         return self.table[self.row[piece]]
 
     def meaning(self, piece):
-        return self.vector(piece)[:-2]
+        return self.bare_table[self.row[piece]][MEANING:]
 
     def test_tokenizer_is_unigram_over_whole_words_with_the_worker_special_pieces(self):
         model = self.tokenizer["model"]
         self.assertEqual(model["type"], "Unigram")
         self.assertEqual([p for p, _ in model["vocab"][:5]], ["<s>", "<pad>", "</s>", "<unk>", "\u2581"])
-        for word in ["行动电源", "手机壳", "现货供应", "a", "Z", "7", "bluetooth", "Bluetooth", "BLUETOOTH"]:
+        for word in ["行动电源", "手机壳", "现货供应", "台湾公司货", "Xiaomi", "XIAOMI", "xiaomi", "a", "Z", "7",
+                     "bluetooth", "Bluetooth", "BLUETOOTH"]:
             self.assertIn(word, self.row)
         scores = dict((p, s) for p, s in model["vocab"])
         self.assertGreater(scores["手机"], scores["a"], "a word outscores a lone letter")
         self.assertEqual(len(self.table), len(model["vocab"]))
 
-    def test_rows_are_unit_length_and_the_special_pieces_add_nothing(self):
-        norms = np.linalg.norm(self.table, axis=1)
-        np.testing.assert_allclose(norms[:5], 0.0)
-        np.testing.assert_allclose(norms[5:], 1.0, atol=2e-3)
+    def test_every_word_shares_one_axis_and_the_special_pieces_add_nothing(self):
+        np.testing.assert_allclose(np.linalg.norm(self.table[:5], axis=1), 0.0)
+        np.testing.assert_allclose(self.table[5:, SHARED], self.table[5, SHARED])
+        self.assertGreater(self.table[5, SHARED], 0.0)
 
     def test_words_glossed_alike_sit_closer_than_unrelated_words(self):
         near = unit(self.meaning("行动电源")) @ unit(self.meaning("充电宝"))
@@ -104,19 +127,35 @@ class DefaultModelBuild(unittest.TestCase):
         self.assertGreater(near, far + 0.2)
         self.assertGreater(unit(self.meaning("bluetooth")) @ unit(self.meaning("蓝牙")), 0.5)
 
-    def test_the_salience_and_marketing_axes_order_the_words(self):
-        # (word, salience above this word's, marketing value at least, at most)
-        for word, less_salient, lowest, highest in [("现货", None, 0.8, 1.0), ("免运", None, 0.8, 1.0),
-                                                    ("现货供应", None, 0.5, 1.0), ("耳机", "壳", 0.0, 0.0),
-                                                    ("手机壳", "a", 0.0, 0.0)]:
-            salience, marketing = self.vector(word)[-2:]
-            self.assertTrue(lowest <= marketing <= highest, (word, marketing))
-            if less_salient:
-                self.assertGreater(salience, self.vector(less_salient)[-2], word)
+    def test_the_marketing_axis_orders_the_words_by_their_worth(self):
+        # Each word stands further along the marketing axis than the one before:
+        # a product type, a brand, an attribute, a plain noun, a lone character,
+        # then shop words: one holding a listed word, then listed ones by weight.
+        ordered = ["手机壳", "小米", "蓝牙", "手机", "耳", "现货供应", "台湾公司货", "现货"]
+        axis = [self.vector(word)[MARKETING_AXIS] for word in ordered]
+        self.assertEqual(axis, sorted(axis), list(zip(ordered, axis)))
+        self.assertEqual(len(set(axis)), len(axis), list(zip(ordered, axis)))
+
+    def test_a_model_number_is_a_vector_of_its_shape(self):
+        # Letters and digits point apart, so a run mixing them keeps less of
+        # either than a run of one class, whichever characters it holds.
+        def mean_meaning(text):
+            return np.linalg.norm(np.mean([self.meaning(c) for c in text], axis=0))
+        self.assertLess(mean_meaning("X5"), mean_meaning("XK") - 0.1)
+        self.assertLess(mean_meaning("A7"), mean_meaning("73") - 0.1)
+        self.assertAlmostEqual(mean_meaning("XK"), mean_meaning("QZ"), delta=0.05)
 
     def test_an_unglossed_word_means_what_its_glossed_parts_mean(self):
         composed = unit(unit(self.meaning("手机")) + unit(self.meaning("壳")))
         self.assertGreater(unit(self.meaning("手机壳")) @ composed, 0.99)
+
+    def test_each_word_has_a_direction_of_its_own(self):
+        # It makes a phrase's mean shorter than its words, which favours phrases a little.
+        own = [self.vector(w)[MEANING:] - self.meaning(w) for w in ["手机", "耳机", "a", "7"]]
+        for i, a in enumerate(own):
+            self.assertGreater(np.linalg.norm(a), 0.5)
+            for b in own[i + 1:]:
+                self.assertLess(abs(unit(a) @ unit(b)), 0.99)
 
     def test_the_same_inputs_give_the_same_bytes(self):
         again = self.build("again")
@@ -130,7 +169,13 @@ class DefaultModelBuild(unittest.TestCase):
             out.write(b"\0" * 10)
         for command, code, message in [
                 ([sys.executable, BUILD_VECTORS, "--cedict", "/nonexistent/all.js", "--jieba-dict", "/nonexistent",
-                  "--marketing", "/nonexistent", "--out", d], 1, "build_vectors: "),
+                  "--marketing", "/nonexistent", "--lexicon", "/nonexistent", "--out", d], 1, "build_vectors: "),
+                ([sys.executable, BUILD_VECTORS, "--cedict", f"{d}/all.js", "--jieba-dict", f"{d}/jieba.dict.utf8",
+                  "--marketing", f"{d}/marketing.txt", "--lexicon", "/nonexistent", "--out", d], 1,
+                 "/nonexistent/product_types.txt"),
+                ([sys.executable, BUILD_VECTORS, "--cedict", f"{d}/all.js", "--jieba-dict", f"{d}/jieba.dict.utf8",
+                  "--marketing", f"{d}/marketing.txt", "--lexicon", f"{d}/lexicon", "--out", d,
+                  "--value", "shopname=1"], 1, "no kind 'shopname'"),
                 ([MODELGEN, "static", f"{d}/bad.onnx", "--table", f"{d}/bad.f16", "--width", "4", "--float16"], 2,
                  "not a whole number of rows of width 4")]:
             result = subprocess.run(command, capture_output=True, text=True)
@@ -152,7 +197,45 @@ class DefaultModelBuild(unittest.TestCase):
         self.assertTrue(extract["ok"], extract)
         self.assertNotIn("現貨", extract["keywords"], "the shop word ranks below the product words")
         self.assertTrue(extract["keyword_list"])
+        self.assertEqual(extract["keyword_list"][0]["kind"], "token", "a phrase is no stronger than its best word")
+
+
+class UserDictionary(unittest.TestCase):
+    """The Jieba user dictionary written from the lexicon."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.convert = Tw2sp()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.convert.close()
+
+    def test_it_holds_the_lexicon_words_jieba_lacks_each_likelier_than_its_cut(self):
+        with tempfile.TemporaryDirectory() as d:
+            for kind, text in LEXICON.items():
+                with open(f"{d}/{kind}.txt", "w", encoding="utf-8") as out:
+                    out.write(text)
+            lexicon = Lexicon(d, self.convert)
+        frequencies = {"手机": 1000, "壳": 100, "台湾": 2000, "公司": 3000, "货": 50, "耳机": 80, "无线": 70}
+        lines = user_dictionary_lines(lexicon, frequencies)
+        entries = {line.split()[0]: line.split()[1:] for line in lines}
+        # Words Jieba holds, one-character words and ASCII names are left out.
+        self.assertEqual(sorted(entries), ["充电宝", "台湾公司货", "小米", "手机壳", "现货", "蓝牙", "行动电源"])
+        self.assertEqual([entries[w][1] for w in ["手机壳", "小米", "蓝牙", "台湾公司货"]], ["n", "nz", "b", "l"])
+        total = sum(frequencies.values())
+        # 台湾公司货 beats 台湾 + 公司 + 货, and 手机壳 beats 手机 + 壳.
+        self.assertGreater(int(entries["台湾公司货"][0]) / total, 2000 * 3000 * 50 / total ** 3)
+        self.assertGreater(int(entries["手机壳"][0]) / total, 1000 * 100 / total ** 2)
+
+    def test_the_lexicon_lists_each_word_once_and_the_shipped_dictionary_is_its_own(self):
+        lexicon = Lexicon(f"{TOOLS}/lexicon", self.convert)
+        self.assertEqual(lexicon.conflicts, [], "words listed in two lists")
+        expected = user_dictionary_lines(lexicon, read_jieba_frequencies(f"{JIEBA_DICT_DIR}/jieba.dict.utf8"))
+        with open(f"{TOOLS}/user.dict.utf8", encoding="utf-8") as shipped:
+            self.assertEqual(shipped.read().splitlines(), expected,
+                             "run tools/default_model/build_user_dict.py after changing the lexicon")
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1] + sys.argv[4:], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[5:], verbosity=2)

@@ -14,6 +14,15 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from lexicon import Lexicon, Tw2sp, user_dictionary_lines  # noqa: E402
 
 
+def read_jieba_frequencies(path):
+    frequencies = {}
+    for line in open(path, encoding="utf-8"):
+        parts = line.split()
+        if len(parts) >= 2 and parts[1].isdigit():
+            frequencies[parts[0]] = int(parts[1])
+    return frequencies
+
+
 def main(argv):
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     p.add_argument("--lexicon", required=True, help="the lexicon folder")
@@ -24,8 +33,7 @@ def main(argv):
     try:
         with Tw2sp(args.opencc_config) as convert:
             lexicon = Lexicon(args.lexicon, convert)
-        jieba_words = {line.split()[0] for line in open(args.jieba_dict, encoding="utf-8") if line.strip()}
-        lines = user_dictionary_lines(lexicon, jieba_words)
+        lines = user_dictionary_lines(lexicon, read_jieba_frequencies(args.jieba_dict))
         with open(args.out, "w", encoding="utf-8", newline="\n") as out:
             out.write("".join(line + "\n" for line in lines))
     except (OSError, ValueError) as error:

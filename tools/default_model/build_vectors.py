@@ -57,20 +57,20 @@ PINYIN = re.compile(r"\[[^\]]*\]")
 # The worth of each kind of word to a shopper, on the value axis.
 VALUES = {
     "product": 1.0,           # a product type of the lexicon: 手机壳, 行动电源, 床垫
-    "product_compound": 0.9,  # a longer word ending in one: 不锈钢保温杯
     "brand": 0.9,             # a brand of the lexicon: 小米, Apple
+    "product_compound": 0.75, # a longer word ending in one: 不锈钢保温杯
+    "attribute": 0.7,         # colours, materials, sizes, features: what a shopper adds
+    "capital": 0.55,          # the characters of an ASCII word no list holds: model
+    "letter": 0.5,            # numbers (capitals and digits) and names rank by their
+    "digit": 0.25,            # shape, a plain number lowest
     "concrete": 0.6,          # a noun CC-CEDICT counts with a classifier
-    "noun": 0.5,
-    "unknown": 0.4,           # a dictionary word without a part of speech
+    "noun": 0.45,
     "ascii_word": 0.45,       # an English gloss word
-    "capital": 0.7,           # the characters an ASCII word no list holds is made of:
-    "letter": 0.5,            # model numbers (capitals and digits) and names rank by
-    "digit": 0.35,            # their shape, above a plain number
-    "attribute": 0.3,         # colours, materials, sizes, features
-    "descriptive": 0.2,
+    "descriptive": 0.35,
+    "symbol": 0.3,            # - / . + inside a model number
+    "unknown": 0.2,           # a dictionary word without a part of speech (often a shop's name)
     "place": 0.1,             # origins: 日本, 台湾
     "function": 0.05,
-    "symbol": 0.3,            # - / . + inside a model number
     "noise": 0.0,
 }
 LONE_CHARACTER_FACTOR = 0.3   # a lone Han character says little on its own
@@ -94,12 +94,12 @@ def parse_args(argv):
     p.add_argument("--min-jieba-frequency", type=int, default=30,
                    help="Jieba words rarer than this, without a gloss and not product words, get no row")
     p.add_argument("--shared-weight", type=float, default=1.0)
-    p.add_argument("--value-weight", type=float, default=1.0)
-    p.add_argument("--meaning-weight", type=float, default=0.3)
+    p.add_argument("--value-weight", type=float, default=0.3)
+    p.add_argument("--meaning-weight", type=float, default=0.7)
     p.add_argument("--marketing-weight", type=float, default=3.0)
-    p.add_argument("--own-weight", type=float, default=0.0,
+    p.add_argument("--own-weight", type=float, default=0.7,
                    help="a direction of each word's own: a phrase's mean shrinks it, which favours phrases")
-    p.add_argument("--worthless-weight", type=float, default=0.3,
+    p.add_argument("--worthless-weight", type=float, default=0.5,
                    help="how far along the marketing axis a word of no worth to a shopper stands")
     p.add_argument("--value", action="append", default=[], metavar="KIND=X",
                    help="override the value of one kind of word (tuning runs)")

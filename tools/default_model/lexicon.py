@@ -9,6 +9,7 @@ is normalised the same way here, through the same OpenCC library.
 """
 import ctypes
 import ctypes.util
+import math
 import re
 
 HAN = re.compile(r"[\u3400-\u9fff\uf900-\ufaff]")
@@ -73,21 +74,23 @@ def read_entries(path):
 
 
 class Lexicon:
-    """Every form of every list, normalised: word -> kind, and the noise weights."""
+    """Every form of every list, normalised: word -> kind, the noise words'
+    weights, and the words listed in more than one entry."""
 
     def __init__(self, folder, convert):
-        self.kind, self.noise_weight, self.section = {}, {}, {}
+        self.kind, self.noise_weight, self.conflicts = {}, {}, []
         for kind in KINDS:
-            for section, forms, weight in read_entries(f"{folder}/{kind}.txt"):
-                for form in forms:
-                    # Several Latin words are written joined with "_" (New_Balance).
-                    word = convert(form.replace("_", " "))
-                    # A word listed twice keeps its first kind: the lists are read
-                    # from the most to the least searched.
-                    self.kind.setdefault(word, kind)
-                    self.section.setdefault(word, section)
+            for _, forms, weight in read_entries(f"{folder}/{kind}.txt"):
+                # Several Latin words are written joined with "_" (New_Balance).
+                for word in dict.fromkeys(convert(form.replace("_", " ")) for form in forms):
+                    if word in self.kind:
+                        # The first entry wins: the lists are read from the most
+                        # to the least searched; the lexicon's test lists these.
+                        self.conflicts.append(f"{word}: {self.kind[word]} and {kind}")
+                        continue
+                    self.kind[word] = kind
                     if kind == "noise_words":
-                        self.noise_weight.setdefault(word, weight)
+                        self.noise_weight[word] = weight
 
     def words(self, kind):
         return sorted(w for w, k in self.kind.items() if k == kind)
@@ -97,14 +100,32 @@ class Lexicon:
         return {w for w in self.words("product_types") if HAN.search(w)}
 
 
-def user_dictionary_lines(lexicon, jieba_words):
+def user_dictionary_lines(lexicon, jieba_frequencies):
     """Jieba user-dictionary lines for the lexicon's words the Jieba dictionary
     lacks, so the segmenter keeps them whole: a product type (行动电源), a brand,
     an attribute (玫瑰金) and a shop word (公司货), which then leaves no lone
-    character behind to fill a reply with."""
-    lines = []
+    character behind to fill a reply with. Each word gets a frequency that
+    makes it more likely than the likeliest way to cut it into Jieba's words
+    (日本制 over 日本 + 制)."""
+    total = float(sum(jieba_frequencies.values()))
+    lines = set()
     for kind, tag in (("product_types", "n"), ("brands", "nz"), ("attributes", "b"), ("noise_words", "l")):
         for word in lexicon.words(kind):
-            if len(word) >= 2 and all(HAN.match(c) for c in word) and word not in jieba_words:
-                lines.append(f"{word} {tag}")
-    return sorted(set(lines))
+            if len(word) >= 2 and all(HAN.match(c) for c in word) and word not in jieba_frequencies:
+                split = likeliest_split(word, jieba_frequencies, total)
+                frequency = max(3, math.ceil(2.0 * total * math.exp(split)))
+                lines.add(f"{word} {frequency} {tag}")
+    return sorted(lines)
+
+
+def likeliest_split(word, frequencies, total):
+    """The log probability of the likeliest cut of a word into Jieba's words;
+    a character Jieba does not hold counts as a word seen once."""
+    best = [0.0] + [-math.inf] * len(word)
+    for end in range(1, len(word) + 1):
+        for start in range(max(0, end - 8), end):
+            piece = word[start:end]
+            count = frequencies.get(piece, 1 if end - start == 1 else 0)
+            if count:
+                best[end] = max(best[end], best[start] + math.log(count / total))
+    return best[-1]
