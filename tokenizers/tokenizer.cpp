@@ -27,7 +27,9 @@ void CutBeforeEndId(std::vector<std::int64_t>& ids, std::int32_t max_length) {
 
 }  // namespace
 
-Tokenizer::Tokenizer(const std::string& path) : data_(LoadTokenizerData(path)) {}
+Tokenizer::Tokenizer(const std::string& path) : data_(LoadTokenizerData(path)) {
+  if (data_.kind == TokenizerKind::Unigram) unigram_pieces_ = BuildUnigramPieces(data_.vocabulary);
+}
 
 std::int64_t Tokenizer::padding_id() const { return data_.padding_id; }
 bool Tokenizer::plain_vocabulary() const { return data_.plain_vocabulary; }

@@ -115,6 +115,7 @@ float ToScore(double value) {
 
 // Members with integer values become tokens; others are not ids and are skipped.
 void ReadObjectVocabulary(const rapidjson::Value& vocab, TokenizerData& data) {
+  data.vocabulary.reserve(vocab.MemberCount());
   for (const auto& member : vocab.GetObject()) {
     if (!member.value.IsInt64()) continue;
     InsertToken(data, StringOf(member.name), member.value.GetInt64(), 0.0f);
@@ -176,6 +177,7 @@ void ReadBpeModel(const rapidjson::Value& model, const std::string& path, Tokeni
 void ReadUnigramModel(const rapidjson::Value& model, const std::string& path, TokenizerData& data) {
   const auto& vocab = model["vocab"];
   if (!vocab.IsArray()) Fail("unsupported Unigram tokenizer vocab: ", path);
+  data.vocabulary.reserve(vocab.Size());  // no rehash while a large vocabulary loads
   std::int64_t id = 0;
   for (const auto& element : vocab.GetArray()) {
     if (element.IsArray() && element.Size() >= 2 && element[0].IsString() && element[1].IsNumber()) {
