@@ -101,6 +101,7 @@ class DoubleArrayBuilder {
   }
 
   void Build(const std::vector<Key>& keys) {
+    ReserveFor(keys);
     std::vector<PendingNode> pending{{DoubleArrayTrie::kRoot, 0, keys.size(), 0}};
     std::vector<ChildGroup> groups;
     while (!pending.empty()) {
@@ -120,11 +121,22 @@ class DoubleArrayBuilder {
         pending.push_back({child, group.begin, group.end, at.depth + 1});
       }
     }
-    units_.shrink_to_fit();
   }
 
  private:
   static std::size_t Index(std::int32_t unit) { return static_cast<std::size_t>(unit); }
+
+  // A trie has at most one node per key byte, and the units nearly all hold
+  // one, so the array never grows by copying. Pages of the reserve that no
+  // unit reaches are never touched and cost no memory.
+  void ReserveFor(const std::vector<Key>& keys) {
+    std::size_t bytes = 0;
+    for (const Key& key : keys) bytes += key.text.size();
+    const std::size_t units = (bytes / kBlockSize + 1 + kOpenBlocks) * kBlockSize;
+    units_.reserve(units);
+    next_free_.reserve(units);
+    prev_free_.reserve(units);
+  }
 
   // A lone child takes the first free unit: the oldest open blocks fill up.
   // Several children are fitted from the newest block backwards, where most

@@ -59,30 +59,60 @@ void OfferPiecesFrom(const UnigramPieces& pieces, std::string_view text, const s
   }
 }
 
-std::vector<std::int64_t> Backtrack(const std::vector<LatticeNode>& lattice) {
-  std::vector<std::int64_t> ids;
-  for (std::ptrdiff_t node = static_cast<std::ptrdiff_t>(lattice.size()) - 1; node > 0;
-       node = lattice[node].from) {
-    ids.push_back(lattice[node].id);
+// The buffers of one search, kept per thread: a request tokenizes hundreds of
+// short texts (every candidate, every word of a prompt), and once they have
+// grown to the longest of them no search allocates.
+struct LatticeBuffers {
+  std::string word;  // meta-space + word
+  std::vector<std::size_t> offsets;
+  std::vector<LatticeNode> lattice;
+};
+
+LatticeBuffers& ThreadBuffers() {
+  thread_local LatticeBuffers buffers;
+  return buffers;
+}
+
+// Fills buffers.lattice for text; false when the text has no character.
+bool SearchLattice(const TokenizerData& data, const UnigramPieces& pieces, std::string_view text,
+                   LatticeBuffers& buffers) {
+  Utf8CharOffsets(text, buffers.offsets);
+  const std::size_t n = buffers.offsets.size() - 1;
+  if (n == 0) return false;
+  std::vector<LatticeNode>& lattice = buffers.lattice;
+  lattice.assign(n + 1, LatticeNode{});
+  lattice[0] = LatticeNode{0.0, 0, -1, -1};
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!std::isfinite(lattice[i].score)) continue;
+    Offer(lattice, i, i + 1, data.unknown_score, data.unknown_id);
+    OfferPiecesFrom(pieces, text, buffers.offsets, i, lattice);
   }
-  std::reverse(ids.begin(), ids.end());
-  return ids;
+  return true;
+}
+
+// The first `take` ids of the best path, in text order, appended to ids. The
+// last node's count is the number of pieces on its path.
+void AppendBestPath(const std::vector<LatticeNode>& lattice, std::size_t take, std::vector<std::int64_t>& ids) {
+  const auto pieces = static_cast<std::size_t>(lattice.back().count);
+  take = std::min(take, pieces);
+  const std::size_t first = ids.size();
+  ids.resize(first + take);
+  std::size_t position = pieces;
+  for (std::ptrdiff_t node = static_cast<std::ptrdiff_t>(lattice.size()) - 1; node > 0;
+       node = lattice[static_cast<std::size_t>(node)].from) {
+    if (--position < take) ids[first + position] = lattice[static_cast<std::size_t>(node)].id;
+  }
 }
 
 }  // namespace
 
 std::vector<std::int64_t> Tokenizer::SegmentUnigram(std::string_view text) const {
-  const std::vector<std::size_t> offsets = Utf8CharOffsets(text);
-  const std::size_t n = offsets.size() - 1;
-  if (n == 0) return {};
-  std::vector<LatticeNode> lattice(n + 1);
-  lattice[0] = LatticeNode{0.0, 0, -1, -1};
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!std::isfinite(lattice[i].score)) continue;
-    Offer(lattice, i, i + 1, data_.unknown_score, data_.unknown_id);
-    OfferPiecesFrom(unigram_pieces_, text, offsets, i, lattice);
+  LatticeBuffers& buffers = ThreadBuffers();
+  std::vector<std::int64_t> ids;
+  if (SearchLattice(data_, unigram_pieces_, text, buffers)) {
+    AppendBestPath(buffers.lattice, std::numeric_limits<std::size_t>::max(), ids);
   }
-  return Backtrack(lattice);
+  return ids;
 }
 
 // Longer pieces are never tried by the lattice, so they stay out of the trie
@@ -116,12 +146,16 @@ UnigramPieces BuildUnigramPieces(const Vocabulary& vocabulary) {
 void Tokenizer::EncodeUnigramWord(std::string_view word, std::int32_t max_length,
                                   std::vector<std::int64_t>& ids) const {
   if (word.empty()) return;
-  std::string piece(kMetaSpace);
-  piece.append(word);
-  for (const std::int64_t id : SegmentUnigram(piece)) {
-    if (max_length >= 1 && ids.size() + 1 >= static_cast<std::size_t>(max_length)) return;
-    ids.push_back(id);
+  LatticeBuffers& buffers = ThreadBuffers();
+  buffers.word.assign(kMetaSpace).append(word);
+  if (!SearchLattice(data_, unigram_pieces_, buffers.word, buffers)) return;
+  // Ids are appended while one more still leaves room for the end id.
+  std::size_t room = std::numeric_limits<std::size_t>::max();
+  if (max_length >= 1) {
+    const auto limit = static_cast<std::size_t>(max_length);
+    room = ids.size() + 1 < limit ? limit - 1 - ids.size() : 0;
   }
+  AppendBestPath(buffers.lattice, room, ids);
 }
 
 }  // namespace quirvel

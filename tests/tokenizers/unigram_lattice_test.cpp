@@ -107,20 +107,51 @@ std::vector<std::string> SharedTitles() {
   return titles;
 }
 
+// The whole frame over the reference lattice: start id, each blank-separated
+// word after the meta-space, the cut to max_length - 1 ids, the end id.
+Ids ReferenceEncoding(const Tokenizer& tokenizer, const std::string& text, std::int32_t max_length) {
+  Ids ids{tokenizer.start_id()};
+  std::size_t word_start = 0;
+  for (std::size_t pos = 0; pos <= text.size(); ++pos) {
+    if (pos < text.size() && std::string_view(" \t\n\v\f\r").find(text[pos]) == std::string_view::npos) continue;
+    if (pos > word_start) {
+      const Ids word = ReferenceSegmentation(tokenizer, "\xE2\x96\x81" + text.substr(word_start, pos - word_start));
+      ids.insert(ids.end(), word.begin(), word.end());
+    }
+    word_start = pos + 1;
+  }
+  if (max_length >= 1 && ids.size() >= static_cast<std::size_t>(max_length)) ids.resize(max_length - 1);
+  ids.push_back(tokenizer.end_id());
+  return ids;
+}
+
 void ExpectSameIds(const Tokenizer& tokenizer, const std::string& text) {
   ASSERT_EQ(tokenizer.SegmentUnigram(text), ReferenceSegmentation(tokenizer, text)) << text;
 }
 
+void ExpectSameEncoding(const Tokenizer& tokenizer, const std::string& text) {
+  for (const std::int32_t max_length : {0, 1, 2, 12, 128}) {
+    ASSERT_EQ(tokenizer.encode(text, max_length), ReferenceEncoding(tokenizer, text, max_length)) << text;
+  }
+}
+
 // Each piece alone and after the meta-space (as a word is encoded), every
-// fourth one glued to the next (edges across pieces), and the titles.
+// fourth one glued to the next (edges across pieces); whole encodings at
+// several lengths of pieces between blanks and of the titles.
 void ExpectSameAsReference(const Tokenizer& tokenizer, const std::vector<std::string>& pieces) {
   const std::string meta_space = "\xE2\x96\x81";
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     ASSERT_NO_FATAL_FAILURE(ExpectSameIds(tokenizer, pieces[i]));
     ASSERT_NO_FATAL_FAILURE(ExpectSameIds(tokenizer, meta_space + pieces[i]));
-    if (i % 4 == 0) ASSERT_NO_FATAL_FAILURE(ExpectSameIds(tokenizer, pieces[i] + pieces[(i + 1) % pieces.size()]));
+    const std::string& next = pieces[(i + 1) % pieces.size()];
+    if (i % 4 == 0) {
+      ASSERT_NO_FATAL_FAILURE(ExpectSameIds(tokenizer, pieces[i] + next));
+    }
+    if (i % 64 == 0) {
+      ASSERT_NO_FATAL_FAILURE(ExpectSameEncoding(tokenizer, pieces[i] + " " + next + "\t" + pieces[i]));
+    }
   }
-  for (const std::string& title : SharedTitles()) ASSERT_NO_FATAL_FAILURE(ExpectSameIds(tokenizer, meta_space + title));
+  for (const std::string& title : SharedTitles()) ASSERT_NO_FATAL_FAILURE(ExpectSameEncoding(tokenizer, title));
 }
 
 class RealVocabularyTest : public ::testing::TestWithParam<const char*> {};
