@@ -28,10 +28,15 @@ std::vector<std::string> SplitUtf8Chars(std::string_view text) {
 
 std::vector<std::size_t> Utf8CharOffsets(std::string_view text) {
   std::vector<std::size_t> offsets;
+  Utf8CharOffsets(text, offsets);
+  return offsets;
+}
+
+void Utf8CharOffsets(std::string_view text, std::vector<std::size_t>& offsets) {
+  offsets.clear();
   offsets.reserve(text.size() + 1);  // at most one character per byte, and the end
   for (std::size_t pos = 0; pos < text.size(); pos += Utf8CharLengthAt(text, pos)) offsets.push_back(pos);
   offsets.push_back(text.size());
-  return offsets;
 }
 
 std::size_t CountUtf8Chars(std::string_view text) {

@@ -20,6 +20,8 @@ std::vector<std::string> SplitUtf8Chars(std::string_view text);
 // The byte offset of every character of text, then text.size(): character i
 // is text[offsets[i], offsets[i + 1]).
 std::vector<std::size_t> Utf8CharOffsets(std::string_view text);
+// The same offsets written into `offsets`, which keeps its capacity.
+void Utf8CharOffsets(std::string_view text, std::vector<std::size_t>& offsets);
 std::size_t CountUtf8Chars(std::string_view text);
 // The first min(n, count) characters of text.
 std::string TruncateUtf8Chars(std::string_view text, std::size_t n);

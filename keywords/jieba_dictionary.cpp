@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -17,28 +18,65 @@
 namespace quirvel {
 namespace {
 
-// The checks split lines with the library's own helpers, so that a line
-// passes here exactly when the loader would accept it.
+// The checks split lines as the library's own helper (limonp::Split) does, so
+// that a line passes here exactly when the loader would accept it: a field
+// ends at any separator byte, separators side by side give empty fields, and a
+// separator at the very end gives none. Views into the line, so that the
+// hundreds of thousands of lines of a dictionary cost no allocation.
+void SplitFields(std::string_view line, std::string_view separators, std::vector<std::string_view>& fields) {
+  fields.clear();
+  std::size_t start = 0;
+  while (start < line.size()) {
+    // One separator (the usual case) is a plain byte search.
+    const std::size_t end =
+        separators.size() == 1 ? line.find(separators[0], start) : line.find_first_of(separators, start);
+    if (end == std::string_view::npos) {
+      fields.push_back(line.substr(start));
+      return;
+    }
+    fields.push_back(line.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
 std::size_t CountFields(const std::string& line, const char* separators) {
-  std::vector<std::string> fields;
-  limonp::Split(line, fields, separators);
+  std::vector<std::string_view> fields;
+  SplitFields(line, separators, fields);
   return fields.size();
+}
+
+// The number the loader reads with atof, which stops at a NUL byte as here.
+double FieldValue(std::string_view field) { return std::atof(std::string(field).c_str()); }
+
+// Calls visit with each line as std::getline gives them from the text (a line
+// ends at a line feed; a last line without one still counts; an empty text has
+// none) until visit returns false.
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit&& visit) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (!visit(text.substr(start, end - start))) return;
+    start = end + 1;
+  }
 }
 
 // Every line of the main dictionary is "word frequency tag" with a positive
 // frequency (the weights are logarithms of it); an empty line is refused as
 // well, and so is a dictionary without words.
-std::string MainDictProblem(std::istream& in) {
-  std::string line;
-  std::vector<std::string> fields;
+std::string MainDictProblem(std::string_view text) {
+  std::vector<std::string_view> fields;
   std::size_t line_number = 0;
-  while (std::getline(in, line)) {
+  std::string problem;
+  ForEachLine(text, [&](std::string_view line) {
     ++line_number;
-    limonp::Split(line, fields, " ");
-    if (fields.size() != 3 || !(std::atof(fields[1].c_str()) > 0.0)) {
-      return "line " + std::to_string(line_number) + " is not \"word frequency tag\"";
-    }
-  }
+    SplitFields(line, " ", fields);
+    if (fields.size() == 3 && FieldValue(fields[1]) > 0.0) return true;
+    problem = "line " + std::to_string(line_number) + " is not \"word frequency tag\"";
+    return false;
+  });
+  if (!problem.empty()) return problem;
   return line_number == 0 ? "no words" : "";
 }
 
@@ -52,17 +90,17 @@ bool NextModelLine(std::istream& in, std::string& line) {
 }
 
 // Decoded the way the model reader decodes its keys.
-bool IsOneCharacter(const std::string& key) {
+bool IsOneCharacter(std::string_view key) {
   return !key.empty() && cppjieba::DecodeUTF8ToRune(key.data(), key.size()).len == key.size();
 }
 
 // "char:probability" pairs separated by commas, each key one character.
 bool IsEmissionLine(const std::string& line) {
-  std::vector<std::string> pairs;
-  limonp::Split(line, pairs, ",");
-  for (const std::string& pair : pairs) {
-    std::vector<std::string> parts;
-    limonp::Split(pair, parts, ":");
+  std::vector<std::string_view> pairs;
+  std::vector<std::string_view> parts;
+  SplitFields(line, ",", pairs);
+  for (const std::string_view pair : pairs) {
+    SplitFields(pair, ":", parts);
     if (parts.size() != 2 || !IsOneCharacter(parts[0])) return false;
   }
   return true;
@@ -70,7 +108,8 @@ bool IsEmissionLine(const std::string& line) {
 
 // Four state lines of four probabilities (start, then one transition row per
 // state), then four emission lines.
-std::string HmmModelProblem(std::istream& in) {
+std::string HmmModelProblem(std::string_view text) {
+  std::istringstream in{std::string(text)};
   std::string line;
   for (int row = 0; row < 5; ++row) {
     if (!NextModelLine(in, line) || CountFields(line, " ") != 4) {
@@ -87,36 +126,36 @@ std::string HmmModelProblem(std::istream& in) {
 
 // The IDF reader averages the values of its "word value" lines and requires
 // the average to be positive.
-std::string IdfProblem(std::istream& in) {
-  std::string line;
-  std::vector<std::string> fields;
+std::string IdfProblem(std::string_view text) {
+  std::vector<std::string_view> fields;
   double sum = 0.0;
-  while (std::getline(in, line)) {
-    limonp::Split(line, fields, " ");
-    if (fields.size() == 2) sum += std::atof(fields[1].c_str());
-  }
+  ForEachLine(text, [&](std::string_view line) {
+    SplitFields(line, " ", fields);
+    if (fields.size() == 2) sum += FieldValue(fields[1]);
+    return true;
+  });
   return sum > 0.0 ? "" : "no positive values";
 }
 
 // The stop words must hold at least one line.
-std::string NonEmptyProblem(std::istream& in) {
-  std::string line;
-  return std::getline(in, line) ? "" : "empty file";
-}
+std::string NonEmptyProblem(std::string_view text) { return text.empty() ? "empty file" : ""; }
 
 // The user dictionary accepts any line.
-std::string NoProblem(std::istream&) { return ""; }
+std::string NoProblem(std::string_view) { return ""; }
 
-using FileCheck = std::string (*)(std::istream&);
+using FileCheck = std::string (*)(std::string_view);
 
 // The checks in the order of the five files.
 const FileCheck kFileChecks[] = {MainDictProblem, HmmModelProblem, NoProblem, IdfProblem, NonEmptyProblem};
 
 // Read in text mode, as the library reads: what is checked is what it gets.
+// Whole, through the stream buffer, not character by character.
 bool ReadWholeFile(const std::string& path, std::string& text) {
   std::ifstream in(path);
   if (!in.is_open()) return false;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ostringstream contents;
+  if (in.peek() != std::ifstream::traits_type::eof()) contents << in.rdbuf();
+  text = std::move(contents).str();
   return !in.bad();
 }
 
@@ -144,8 +183,7 @@ std::string ReadJiebaDictionary(const std::string& dir, JiebaDictionaryBytes& by
 
 std::string FindJiebaDictionaryProblem(const JiebaDictionaryBytes& bytes) {
   for (std::size_t i = 0; i < bytes.files.size(); ++i) {
-    std::istringstream in(bytes.files[i]);
-    const std::string problem = kFileChecks[i](in);
+    const std::string problem = kFileChecks[i](bytes.files[i]);
     if (!problem.empty()) return std::string(kJiebaDictFiles[i]) + ": " + problem;
   }
   return "";

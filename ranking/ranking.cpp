@@ -1,6 +1,7 @@
 #include "ranking/ranking.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <string_view>
@@ -22,6 +23,28 @@ constexpr float kAttributeWeight = 0.15f;
 // term, so they lose a fixed amount against otherwise equal candidates.
 constexpr float kPhrase4Penalty = 0.04f;
 constexpr std::string_view kPhrase4Kind = "phrase4";
+
+// The similarity of `vector` to each of `others`, each summed exactly as
+// Similarity sums it: in single precision from 0, element by element over the
+// common prefix. Side by side, each addition no longer waits for the one
+// before it in another sum; every sum keeps its own order, so its bits.
+template <std::size_t N>
+std::array<float, N> SimilaritiesTo(const Embedding& vector, const std::array<const Embedding*, N>& others) {
+  std::array<float, N> sums{};
+  std::array<std::size_t, N> lengths{};
+  std::size_t common = vector.size();
+  for (std::size_t k = 0; k < N; ++k) {
+    lengths[k] = std::min(others[k]->size(), vector.size());
+    common = std::min(common, lengths[k]);
+  }
+  for (std::size_t i = 0; i < common; ++i) {
+    for (std::size_t k = 0; k < N; ++k) sums[k] += (*others[k])[i] * vector[i];
+  }
+  for (std::size_t k = 0; k < N; ++k) {
+    for (std::size_t i = common; i < lengths[k]; ++i) sums[k] += (*others[k])[i] * vector[i];
+  }
+  return sums;
+}
 
 struct PromptVectors {
   Embedding core;
@@ -90,11 +113,13 @@ float CombinedScore(const RankedCandidate& r) {
 RankedCandidate ScoreByPrompts(const Candidate& candidate, const Embedding& title,
                                const PromptVectors& prompts, const Embedding& vector) {
   RankedCandidate record = RecordFor(candidate);
-  record.title_similarity = Similarity(title, vector);
-  record.core_similarity = Similarity(prompts.core, vector);
-  record.category_similarity = Similarity(prompts.category, vector);
-  record.attribute_similarity = Similarity(prompts.attribute, vector);
-  record.marketing_similarity = Similarity(prompts.marketing, vector);
+  const auto similarities = SimilaritiesTo<5>(
+      vector, {&title, &prompts.core, &prompts.category, &prompts.attribute, &prompts.marketing});
+  record.title_similarity = similarities[0];
+  record.core_similarity = similarities[1];
+  record.category_similarity = similarities[2];
+  record.attribute_similarity = similarities[3];
+  record.marketing_similarity = similarities[4];
   record.score = CombinedScore(record);
   return record;
 }
@@ -133,12 +158,7 @@ void MergeRuns(std::vector<RankedCandidate>& from, std::vector<RankedCandidate>&
 
 }  // namespace
 
-float Similarity(const Embedding& a, const Embedding& b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  float sum = 0.0f;
-  for (std::size_t i = 0; i < n; ++i) sum += a[i] * b[i];
-  return sum;
-}
+float Similarity(const Embedding& a, const Embedding& b) { return SimilaritiesTo<1>(b, {&a})[0]; }
 
 bool RanksBefore(const RankedCandidate& a, const RankedCandidate& b) {
   if (std::fabs(a.score - b.score) > kTieTolerance) return a.score > b.score;

@@ -4,10 +4,13 @@
 # throughput and peak memory, with the candidate cache off and on.
 #
 #   scripts/bench.sh                          the demo model (generated into the build folder)
-#   scripts/bench.sh default [...]            the default model (scripts/build_default_model.sh); e.g.
-#                                             --cache off --worker-arg=--threads=1
-#                                             --compare-worker-arg=--reuse-converters: titles per
-#                                             second on one core, with and without the switch
+#   scripts/bench.sh default [...]            the default model (scripts/build_default_model.sh);
+#                                             without further arguments: titles per second on one
+#                                             core (--cache off --worker-arg=--threads=1
+#                                             --worker-arg=--reuse-converters), next to jieba
+#                                             TF-IDF's on the same titles (python3-jieba, one
+#                                             Python thread); further arguments replace that set,
+#                                             e.g. --compare-worker-arg=--reuse-converters
 #   scripts/bench.sh MODEL TOKENIZER [...]    any model; further arguments go to the driver,
 #                                             e.g. --requests 5000 --worker-arg=--profile=bge
 #
@@ -25,5 +28,11 @@ build_benchmark_tools
 choose_model "$@"
 shift $model_args_used
 
+if [[ $model_args_used == 1 && $# == 0 ]]; then
+  set -- --cache off --worker-arg=--threads=1 --worker-arg=--reuse-converters
+fi
 run_driver --json "$out/bench.json" --svg "$out/latency.svg" "$@"
 echo "results: $out/bench.json, $out/latency.svg"
+if [[ $model_args_used == 1 ]]; then
+  run_jieba_peer "$out" "$@"
+fi

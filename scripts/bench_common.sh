@@ -42,3 +42,37 @@ run_driver() {
   "$build/bench/driver/quirvel-bench-driver" \
     --worker "$build/host/quirvel-worker" --model "$model" --tokenizer "$tokenizer" "$@"
 }
+
+# jieba TF-IDF on the titles and request count the driver was given (driver
+# arguments follow OUT), timed by bench/driver/jieba_tfidf_speed.py, then one
+# table of titles per second beside the worker's first run in OUT/bench.json.
+run_jieba_peer() {
+  local out=$1 titles=$repo/../shared/data/titles requests=1000 python=/usr/bin/python3
+  shift
+  while [[ $# -gt 0 ]]; do
+    case $1 in
+      --titles) titles=$2; shift ;;
+      --titles=*) titles=${1#--titles=} ;;
+      --requests) requests=$2; shift ;;
+      --requests=*) requests=${1#--requests=} ;;
+    esac
+    shift
+  done
+  if [[ ! -e $titles ]] || ! "$python" -c 'import jieba.analyse' 2>/dev/null; then
+    echo "jieba TF-IDF: left out (needs python3-jieba and a titles file or folder)"
+    return
+  fi
+  "$python" "$repo/bench/driver/jieba_tfidf_speed.py" --titles "$titles" --requests "$requests" \
+    --json "$out/jieba_tfidf.json" >/dev/null
+  "$python" - "$out/bench.json" "$out/jieba_tfidf.json" <<'PY'
+import json, sys
+worker = json.load(open(sys.argv[1]))["runs"][0]
+peer = json.load(open(sys.argv[2]))
+print(f"\n{'system':<28}{'titles/s':>10}{'median ms':>11}{'p99 ms':>9}{'first ms':>10}")
+print(f"{'worker':<28}{worker['requests_per_second']:>10.1f}{worker['median_ms']:>11.3f}{worker['p99_ms']:>9.3f}"
+      f"{worker['first_extract_ms']:>10.1f}")
+print(f"{'jieba TF-IDF (python3-jieba)':<28}{peer['titles_per_second']:>10.1f}{peer['median_ms']:>11.3f}"
+      f"{peer['p99_ms']:>9.3f}{peer['first_ms']:>10.1f}")
+PY
+  echo "results: $out/jieba_tfidf.json"
+}

@@ -27,7 +27,9 @@ void CutBeforeEndId(std::vector<std::int64_t>& ids, std::int32_t max_length) {
 
 }  // namespace
 
-Tokenizer::Tokenizer(const std::string& path) : data_(LoadTokenizerData(path)) {}
+Tokenizer::Tokenizer(const std::string& path) : data_(LoadTokenizerData(path)) {
+  if (data_.kind == TokenizerKind::Unigram) unigram_pieces_ = BuildUnigramPieces(data_.vocabulary);
+}
 
 std::int64_t Tokenizer::padding_id() const { return data_.padding_id; }
 bool Tokenizer::plain_vocabulary() const { return data_.plain_vocabulary; }
@@ -92,6 +94,10 @@ std::vector<std::int64_t> Tokenizer::EncodeBpeText(std::string_view text, std::i
 
 std::vector<std::int64_t> Tokenizer::EncodeUnigramText(std::string_view text, std::int32_t max_length) const {
   std::vector<std::int64_t> ids{data_.start_id};
+  // Each id stands for one character at least, the meta-space before each word
+  // included, so one id per byte and three more leave room for all of them.
+  const std::size_t most = text.size() + 3;
+  ids.reserve(max_length >= 1 ? std::min(most, static_cast<std::size_t>(max_length)) : most);
   std::size_t word_start = 0;
   for (std::size_t pos = 0; pos < text.size(); pos += Utf8CharLengthAt(text, pos)) {
     if (!IsOneByteWhiteSpace(text[pos])) continue;

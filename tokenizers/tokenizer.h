@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tokenizers/double_array_trie.h"
+
 namespace quirvel {
 
 enum class TokenizerKind : std::uint32_t { Unigram = 0, WordPiece = 1, BPE = 2 };
@@ -22,6 +24,15 @@ using Vocabulary = std::unordered_map<std::string, VocabularyEntry>;
 
 // Between the two symbols of a BPE merge key: a control byte no symbol holds.
 inline constexpr char kMergeSeparator = '\x1F';
+
+// The Unigram pieces of a vocabulary that the lattice may use (those of at
+// most kLongestUnigramPiece characters), in a trie whose values index `entries`.
+struct UnigramPieces {
+  DoubleArrayTrie trie;
+  std::vector<VocabularyEntry> entries;
+};
+inline constexpr std::size_t kLongestUnigramPiece = 64;
+UnigramPieces BuildUnigramPieces(const Vocabulary& vocabulary);
 
 // Everything a tokenizer file decides; filled once by the loader, read-only afterwards.
 struct TokenizerData {
@@ -81,6 +92,8 @@ class Tokenizer {
   std::int64_t IdOrUnknown(const std::string& token) const;
 
   TokenizerData data_;
+  // Unigram: the pieces the lattice may use, and their entries by trie value.
+  UnigramPieces unigram_pieces_;
 };
 
 // Reads a tokenizer file into its data, special ids included. Throws

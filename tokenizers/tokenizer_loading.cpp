@@ -1,7 +1,6 @@
 // Reading tokenizer files: plain vocabulary files (one token per line) and JSON
 // tokenizer descriptions with a WordPiece, BPE or Unigram "model".
 #include <rapidjson/document.h>
-#include <rapidjson/memorystream.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -75,18 +74,18 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 // Parsed iteratively so that deeply nested input cannot exhaust the stack; the
-// pool allocator frees the tree without recursion as well. A plain memory stream
-// skips no second byte-order mark, and since the reader takes a NUL byte for the
-// end of input, a file holding one (never valid JSON) is refused up front.
-rapidjson::Document ParseDescription(const std::string& text, const std::string& path) {
-  std::string_view body = text;
-  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+// pool allocator frees the tree without recursion as well. Parsed in place: the
+// strings of the tree are the file's own bytes, unescaped where they lie, not
+// copies (a large vocabulary is most of the file), so `text` must outlive the
+// tree. The reader skips no second byte-order mark, and since it takes a NUL
+// byte for the end of input, a file holding one (never valid JSON) is refused
+// up front.
+rapidjson::Document ParseDescription(std::string& text, const std::string& path) {
+  const std::size_t body = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  if (text.find('\0', body) != std::string::npos) Fail("failed to parse GTE tokenizer json: ", path);
   rapidjson::Document document;
-  rapidjson::MemoryStream stream(body.data(), body.size());
-  document.ParseStream<rapidjson::kParseIterativeFlag, rapidjson::UTF8<>>(stream);
-  if (body.find('\0') != std::string_view::npos || document.HasParseError() || !document.IsObject()) {
-    Fail("failed to parse GTE tokenizer json: ", path);
-  }
+  document.ParseInsitu<rapidjson::kParseIterativeFlag>(&text[body]);
+  if (document.HasParseError() || !document.IsObject()) Fail("failed to parse GTE tokenizer json: ", path);
   return document;
 }
 
@@ -115,6 +114,7 @@ float ToScore(double value) {
 
 // Members with integer values become tokens; others are not ids and are skipped.
 void ReadObjectVocabulary(const rapidjson::Value& vocab, TokenizerData& data) {
+  data.vocabulary.reserve(vocab.MemberCount());
   for (const auto& member : vocab.GetObject()) {
     if (!member.value.IsInt64()) continue;
     InsertToken(data, StringOf(member.name), member.value.GetInt64(), 0.0f);
@@ -176,6 +176,7 @@ void ReadBpeModel(const rapidjson::Value& model, const std::string& path, Tokeni
 void ReadUnigramModel(const rapidjson::Value& model, const std::string& path, TokenizerData& data) {
   const auto& vocab = model["vocab"];
   if (!vocab.IsArray()) Fail("unsupported Unigram tokenizer vocab: ", path);
+  data.vocabulary.reserve(vocab.Size());  // no rehash while a large vocabulary loads
   std::int64_t id = 0;
   for (const auto& element : vocab.GetArray()) {
     if (element.IsArray() && element.Size() >= 2 && element[0].IsString() && element[1].IsNumber()) {
@@ -198,7 +199,7 @@ std::string ModelType(const rapidjson::Value& model) {
 }
 
 void LoadJsonDescription(const std::string& path, TokenizerData& data) {
-  const std::string text = ReadWholeFile(path);
+  std::string text = ReadWholeFile(path);
   const rapidjson::Document document = ParseDescription(text, path);
   const auto* model = FindMember(document, "model");
   if (model == nullptr || !model->IsObject() || FindMember(*model, "vocab") == nullptr) {

@@ -79,6 +79,15 @@ TEST_F(JiebaDictionaryTest, FindsWhatTheLibraryWouldAbortOn) {
       {"empty idf table", kJiebaIdfFile, "", "idf.utf8: no positive values"},
       {"idf table without valid lines", kJiebaIdfFile, "手机\n外壳 1 2\n", "idf.utf8: no positive values"},
       {"empty stop words", kJiebaStopWordsFile, "", "stop_words.utf8: empty file"},
+      // The loader's own splitting: blanks side by side make an empty field, a
+      // blank at the end of a line makes none, a last line needs no line feed.
+      {"main dictionary line with two blanks in a row", kJiebaMainDictFile, "手机  100 n\n",
+       "jieba.dict.utf8: line 1"},
+      {"main dictionary line ending in a blank", kJiebaMainDictFile, "手机 100 n \n", ""},
+      {"main dictionary without a last line feed", kJiebaMainDictFile, "手机 100 n\n外壳 1 x 2", "jieba.dict.utf8: line 2"},
+      {"idf line with two blanks in a row", kJiebaIdfFile, "手机  5.0\n", "idf.utf8: no positive values"},
+      {"idf values summed over the lines", kJiebaIdfFile, "手机 -1\n外壳 2\n", ""},
+      {"stop words of one empty line", kJiebaStopWordsFile, "\n", ""},
   };
   int index = 0;
   for (const ProblemCase& c : cases) {

@@ -203,6 +203,28 @@ TEST_F(RankingTest, ScoreIsSummedInSinglePrecisionInTheFixedOrder) {
   EXPECT_EQ(bits, 0xbc4cccd0u);
 }
 
+// Dense vectors of unequal widths: every similarity of a record is the one
+// Similarity gives for its pair, to the bit, over that pair's common prefix.
+TEST_F(RankingTest, EachPromptSimilarityIsThatPairsSimilarity) {
+  const std::vector<std::pair<std::string, Embedding>> prompts{
+      {std::string(kCorePrompt) + kTitle, {0.3f, -0.7f, 0.11f, 0.9f, 0.05f}},
+      {std::string(kCategoryPrompt) + kTitle, {-0.2f, 0.45f, 0.6f}},
+      {std::string(kAttributePrompt) + kTitle, {0.71f, 0.13f, -0.37f, 0.29f, 0.83f, -0.5f, 0.2f}},
+      {std::string(kMarketingPrompt), {0.17f, 0.19f, 0.23f, -0.29f}}};
+  for (const auto& [text, vector] : prompts) engine->vectors[text] = vector;
+  engine->vectors[kTitle] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f};
+  const Embedding candidate{0.33f, -0.21f, 0.47f, 0.19f, -0.61f};
+  engine->vectors["候选"] = candidate;
+  const auto ranked = Rank({MakeCandidate("候选", 0)});
+  ASSERT_EQ(ranked.size(), 1u);
+  EXPECT_EQ(ranked[0].title_similarity, Similarity(engine->vectors[kTitle], candidate));
+  const float got[] = {ranked[0].core_similarity, ranked[0].category_similarity,
+                      ranked[0].attribute_similarity, ranked[0].marketing_similarity};
+  for (std::size_t i = 0; i < prompts.size(); ++i) {
+    EXPECT_EQ(got[i], Similarity(prompts[i].second, candidate)) << prompts[i].first;
+  }
+}
+
 struct PenaltyCase {
   std::string kind;
   bool penalised;
