@@ -10,7 +10,7 @@
 # bootstrap's pinned data (CC-CEDICT's glosses, the Jieba dictionary) and the
 # project's hand-written lexicon (product types, brands, attributes, shop and
 # promotion words); quirvel-modelgen writes the graph around them. A
-# build takes about a minute and a half of one core; it is cached under
+# build takes about two minutes of one core; it is cached under
 # ~/.cache/quirvel-worker/default_model/, keyed by every input, so a second
 # run (a fresh clone too) only copies the files.
 set -euo pipefail
@@ -36,7 +36,7 @@ fi
 key=$(sha256sum "${sources[@]}" | sha256sum | cut -c1-16)
 cached="$quirvel_cache_root/default_model/$key"
 if [[ ! -f $cached/model.onnx ]]; then
-  echo "building the default model (about a minute and a half)" >&2
+  echo "building the default model (about two minutes)" >&2
   part="$cached.part-$$"
   rm -rf "$part"
   mkdir -p "$part"
