@@ -17,8 +17,7 @@ import numpy as np
 BUILD_VECTORS, MODELGEN, WORKER, JIEBA_DICT_DIR = sys.argv[1:5]
 TOOLS = os.path.dirname(BUILD_VECTORS)
 sys.path.insert(0, TOOLS)
-from build_user_dict import read_jieba_frequencies  # noqa: E402
-from lexicon import Lexicon, Tw2sp, user_dictionary_lines  # noqa: E402
+from lexicon import Lexicon, Tw2sp, read_jieba, user_dictionary_lines  # noqa: E402
 
 # [traditional, simplified, pinyin, glosses, variants, classifiers]
 CEDICT = [
@@ -231,7 +230,8 @@ class UserDictionary(unittest.TestCase):
     def test_the_lexicon_lists_each_word_once_and_the_shipped_dictionary_is_its_own(self):
         lexicon = Lexicon(f"{TOOLS}/lexicon", self.convert)
         self.assertEqual(lexicon.conflicts, [], "words listed in two lists")
-        expected = user_dictionary_lines(lexicon, read_jieba_frequencies(f"{JIEBA_DICT_DIR}/jieba.dict.utf8"))
+        frequencies = {w: f for w, (f, _) in read_jieba(f"{JIEBA_DICT_DIR}/jieba.dict.utf8").items()}
+        expected = user_dictionary_lines(lexicon, frequencies)
         with open(f"{TOOLS}/user.dict.utf8", encoding="utf-8") as shipped:
             self.assertEqual(shipped.read().splitlines(), expected,
                              "run tools/default_model/build_user_dict.py after changing the lexicon")

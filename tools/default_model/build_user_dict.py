@@ -11,16 +11,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from lexicon import Lexicon, Tw2sp, user_dictionary_lines  # noqa: E402
-
-
-def read_jieba_frequencies(path):
-    frequencies = {}
-    for line in open(path, encoding="utf-8"):
-        parts = line.split()
-        if len(parts) >= 2 and parts[1].isdigit():
-            frequencies[parts[0]] = int(parts[1])
-    return frequencies
+from lexicon import Lexicon, Tw2sp, read_jieba, user_dictionary_lines  # noqa: E402
 
 
 def main(argv):
@@ -33,7 +24,8 @@ def main(argv):
     try:
         with Tw2sp(args.opencc_config) as convert:
             lexicon = Lexicon(args.lexicon, convert)
-        lines = user_dictionary_lines(lexicon, read_jieba_frequencies(args.jieba_dict))
+        frequencies = {word: frequency for word, (frequency, _) in read_jieba(args.jieba_dict).items()}
+        lines = user_dictionary_lines(lexicon, frequencies)
         with open(args.out, "w", encoding="utf-8", newline="\n") as out:
             out.write("".join(line + "\n" for line in lines))
     except (OSError, ValueError) as error:

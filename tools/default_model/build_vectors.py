@@ -42,7 +42,7 @@ import scipy.sparse as sp
 from scipy.sparse.linalg import svds
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from lexicon import Lexicon, Tw2sp  # noqa: E402
+from lexicon import Lexicon, Tw2sp, read_jieba  # noqa: E402
 
 SPECIAL_PIECES = ["<s>", "<pad>", "</s>", "<unk>"]
 META_SPACE = "\u2581"
@@ -122,15 +122,6 @@ def read_cedict(path):
         if len(entry) > 5 and entry[5]:
             counted.add(simplified)
     return glosses, counted
-
-
-def read_jieba(path):
-    words = {}
-    for line in open(path, encoding="utf-8"):
-        parts = line.split()
-        if len(parts) >= 2 and parts[1].isdigit():
-            words[parts[0]] = (int(parts[1]), parts[2] if len(parts) > 2 else "")
-    return words
 
 
 def read_marketing(path):

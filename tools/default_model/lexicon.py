@@ -57,19 +57,31 @@ class Tw2sp:
         self.close()
 
 
+def read_jieba(path):
+    """A Jieba dictionary: word -> (frequency, part of speech)."""
+    words = {}
+    with open(path, encoding="utf-8") as lines:
+        for line in lines:
+            parts = line.split()
+            if len(parts) >= 2 and parts[1].isdigit():
+                words[parts[0]] = (int(parts[1]), parts[2] if len(parts) > 2 else "")
+    return words
+
+
 def read_entries(path):
-    """(section, forms, weight) for each entry line of one list."""
-    section, entries = "", []
-    for line in open(path, encoding="utf-8"):
-        stripped = line.strip()
-        if stripped.startswith("#"):
-            section = stripped.lstrip("#").strip() or section
-            continue
-        text = stripped.split("#", 1)[0].split()
+    """(forms, weight) for each entry line of one list; `#` starts a comment."""
+    with open(path, encoding="utf-8") as lines:
+        return entries_of(lines)
+
+
+def entries_of(lines):
+    entries = []
+    for line in lines:
+        text = line.split("#", 1)[0].split()
         forms = [t for t in text if not t.startswith("=")]
         weights = [float(t[1:]) for t in text if t.startswith("=")]
         if forms:
-            entries.append((section, forms, weights[0] if weights else 1.0))
+            entries.append((forms, weights[0] if weights else 1.0))
     return entries
 
 
@@ -80,7 +92,7 @@ class Lexicon:
     def __init__(self, folder, convert):
         self.kind, self.noise_weight, self.conflicts = {}, {}, []
         for kind in KINDS:
-            for _, forms, weight in read_entries(f"{folder}/{kind}.txt"):
+            for forms, weight in read_entries(f"{folder}/{kind}.txt"):
                 # Several Latin words are written joined with "_" (New_Balance).
                 for word in dict.fromkeys(convert(form.replace("_", " ")) for form in forms):
                     if word in self.kind:
