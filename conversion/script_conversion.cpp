@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 
 #include "host/resources.h"
@@ -69,10 +70,24 @@ std::string ConvertWith(const OpenccConverter& converter, const std::string& tex
   }
 }
 
+// Most texts a kept converter remembers (it starts over when full): every
+// character the titles of a shop use fits many times over, and hostile input
+// cannot grow it further.
+constexpr std::size_t kMostRemembered = 1U << 16;
+
+// A converter kept open, with the texts it converted alone for
+// RememberedToTraditional; they go when it goes.
+struct KeptConverter {
+  explicit KeptConverter(const std::string& path) : converter(path) {}
+
+  OpenccConverter converter;
+  std::unordered_map<std::string, std::string> remembered;
+};
+
 // A configuration's kept converter and the path it was opened on.
 struct KeptSlot {
   std::string path;
-  std::optional<OpenccConverter> converter;
+  std::optional<KeptConverter> kept;
 };
 
 // What a living KeptConverters keeps; guarded by KeptMutex().
@@ -94,14 +109,21 @@ KeptState& Kept() {
 // The slot's converter, opened on `path` now when it holds none for that path;
 // null when it cannot be opened, and then nothing is kept, so the next
 // conversion tries again.
-const OpenccConverter* KeptConverterFor(KeptSlot& slot, const std::string& path) {
-  if (!slot.converter || slot.path != path) {
-    slot.converter.emplace(path);  // closes the one opened on another path first
+KeptConverter* KeptConverterFor(KeptSlot& slot, const std::string& path) {
+  if (!slot.kept || slot.path != path) {
+    slot.kept.emplace(path);  // closes the one opened on another path first
     slot.path = path;
   }
-  if (slot.converter->IsOpen()) return &*slot.converter;
-  slot.converter.reset();
+  if (slot.kept->converter.IsOpen()) return &*slot.kept;
+  slot.kept.reset();
   return nullptr;
+}
+
+const std::string& RememberedConversion(KeptConverter& kept, const std::string& text) {
+  const auto known = kept.remembered.find(text);
+  if (known != kept.remembered.end()) return known->second;
+  if (kept.remembered.size() >= kMostRemembered) kept.remembered.clear();
+  return kept.remembered.emplace(text, ConvertWith(kept.converter, text)).first->second;
 }
 
 std::string ConvertOrPassThrough(Configuration configuration, const std::string& config_path,
@@ -109,8 +131,8 @@ std::string ConvertOrPassThrough(Configuration configuration, const std::string&
   {
     const std::lock_guard<std::mutex> lock(KeptMutex());
     if (Kept().active) {
-      const OpenccConverter* kept = KeptConverterFor(Kept().slots[configuration], config_path);
-      return kept != nullptr ? ConvertWith(*kept, text) : text;
+      const KeptConverter* kept = KeptConverterFor(Kept().slots[configuration], config_path);
+      return kept != nullptr ? ConvertWith(kept->converter, text) : text;
     }
   }
   return ConvertWith(OpenccConverter(config_path), text);
@@ -149,6 +171,19 @@ std::string ToTraditional(const std::string& text) {
   return ConvertOrPassThrough(kToTraditional, ToLibraryPath(config), text);
 }
 
+std::optional<std::vector<std::string>> RememberedToTraditional(const std::vector<std::string>& texts) {
+  const std::string config = ToLibraryPath(JoinPath(HostOpenccResourceDir(), kToTraditionalConfig));
+  const std::lock_guard<std::mutex> lock(KeptMutex());
+  if (!Kept().active) return std::nullopt;
+  KeptConverter* kept = KeptConverterFor(Kept().slots[kToTraditional], config);
+  if (kept == nullptr) return texts;
+  std::vector<std::string> converted;
+  converted.reserve(texts.size());
+  for (const std::string& text : texts)
+    converted.push_back(text.empty() ? text : RememberedConversion(*kept, text));
+  return converted;
+}
+
 KeptConverters::KeptConverters() {
   const std::lock_guard<std::mutex> lock(KeptMutex());
   if (Kept().active) throw std::logic_error("converters are already kept");
@@ -157,7 +192,7 @@ KeptConverters::KeptConverters() {
 
 KeptConverters::~KeptConverters() {
   const std::lock_guard<std::mutex> lock(KeptMutex());
-  for (KeptSlot& slot : Kept().slots) slot.converter.reset();
+  for (KeptSlot& slot : Kept().slots) slot.kept.reset();
   Kept().active = false;
 }
 

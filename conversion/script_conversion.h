@@ -2,7 +2,9 @@
 // conversion cannot be made the text comes back unchanged.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quirvel {
 
@@ -11,6 +13,13 @@ namespace quirvel {
 std::string NormalizeScript(const std::string& text);
 // Simplified -> Taiwan Traditional ("s2twp.json" in the host OpenCC directory).
 std::string ToTraditional(const std::string& text);
+
+// Each text converted as ToTraditional converts it alone, when a
+// KeptConverters lives: the kept converter remembers its answers, so a text
+// asked for again (a character of the next title) costs a lookup, not a
+// conversion. Without kept converters, nothing: each conversion would open its
+// own converter, so the caller converts these texts with its others in one.
+std::optional<std::vector<std::string>> RememberedToTraditional(const std::vector<std::string>& texts);
 
 // Opening a converter loads its configuration's dictionaries, which costs far
 // more than converting a title. While an object of this class lives, each of

@@ -1,6 +1,7 @@
 #include "host/keyword_list.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "conversion/script_conversion.h"
@@ -224,20 +225,24 @@ class ReplyPlan {
   std::vector<KeywordPlan> ranked_;
 };
 
-ReplyTexts BuildOneWay(const ExtractionResult& result, std::int32_t max_len, bool convert_whole,
-                       std::size_t top) {
+// Where the reply's title comes from.
+enum class ReplyTitle { Converted, AsWritten };
+
+ReplyTexts BuildOneWay(const ExtractionResult& result, std::int32_t max_len, bool convert_whole, std::size_t top,
+                       ReplyTitle reply_title) {
   ConversionBatch batch;
-  const std::size_t title = batch.Add(result.normalized_title);
+  const bool convert_title = reply_title == ReplyTitle::Converted;
+  const std::size_t title = convert_title ? batch.Add(result.normalized_title) : 0;
   const ReplyPlan plan(result, max_len, convert_whole, top, batch);
   batch.Convert();
-  return plan.Assemble(batch, batch[title]);
+  return plan.Assemble(batch, convert_title ? batch[title] : result.input_title);
 }
 
 // Both ways are planned, and the title's script clues converted alone, in the
 // one conversion; the clues then choose the way.
-ReplyTexts BuildInSellerScript(const ExtractionResult& result, std::int32_t max_len, std::size_t top) {
+ReplyTexts BuildBothWaysInOneConversion(const ExtractionResult& result, const ScriptClues& clues,
+                                        std::int32_t max_len, std::size_t top) {
   ConversionBatch batch;
-  const ScriptClues clues = FindScriptClues(result.input_title, result.normalized_title);
   const std::size_t first_clue = clues.kept.empty() ? 0 : batch.Add(clues.kept.front());
   for (std::size_t i = 1; i < clues.kept.size(); ++i) batch.Add(clues.kept[i]);
   const std::size_t title = batch.Add(result.normalized_title);
@@ -248,6 +253,19 @@ ReplyTexts BuildInSellerScript(const ExtractionResult& result, std::int32_t max_
   for (std::size_t i = 0; i < clues.kept.size(); ++i) kept_alone.push_back(batch[first_clue + i]);
   if (WrittenInSimplified(clues, kept_alone)) return converted.Assemble(batch, batch[title]);
   return seller.Assemble(batch, result.input_title);
+}
+
+// With the converters kept, the clues' characters come from what the kept
+// converter remembers, so the way is chosen before anything is converted and
+// only its texts are: a title in Traditional script whose keywords are all its
+// own characters converts nothing. Otherwise every conversion would open the
+// dictionaries again, so both ways share one.
+ReplyTexts BuildInSellerScript(const ExtractionResult& result, std::int32_t max_len, std::size_t top) {
+  const ScriptClues clues = FindScriptClues(result.input_title, result.normalized_title);
+  const std::optional<std::vector<std::string>> kept_alone = RememberedToTraditional(clues.kept);
+  if (!kept_alone) return BuildBothWaysInOneConversion(result, clues, max_len, top);
+  if (WrittenInSimplified(clues, *kept_alone)) return BuildOneWay(result, max_len, true, top, ReplyTitle::Converted);
+  return BuildOneWay(result, max_len, false, top, ReplyTitle::AsWritten);
 }
 
 }  // namespace
@@ -269,11 +287,11 @@ ReplyTexts BuildReplyTexts(const ExtractionResult& result, std::int32_t max_len,
     case BackConversion::SellerScript:
       return BuildInSellerScript(result, max_len, top);
     case BackConversion::Everything:
-      return BuildOneWay(result, max_len, true, top);
+      return BuildOneWay(result, max_len, true, top, ReplyTitle::Converted);
     case BackConversion::OutsideRequestCharacters:
       break;
   }
-  return BuildOneWay(result, max_len, false, top);
+  return BuildOneWay(result, max_len, false, top, ReplyTitle::Converted);
 }
 
 std::string BuildKeywordText(const ExtractionResult& result) {

@@ -18,6 +18,11 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 int main(int argc, char** argv) {
+  // Requests are read and replies written only through the C++ streams, so
+  // they need not stay in step with C stdio: unsynchronised, a request line is
+  // read from a buffer instead of one stdio call per byte. Each reply is still
+  // flushed as it is written.
+  std::ios::sync_with_stdio(false);
   // Arguments go through the same strict decoding as on Windows: one that is
   // not valid UTF-8 becomes the empty string.
   std::vector<std::string> args;

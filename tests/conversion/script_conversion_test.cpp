@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/resources.h"
+#include "host/unicode.h"
 #include "test_paths.h"
 
 namespace quirvel {
@@ -200,6 +205,59 @@ TEST_F(ScriptConversionTest, KeptConverterBelongsToTheFolderItWasOpenedIn) {
   EXPECT_EQ(ToTraditional("台湾"), "台湾");
   SetHostOpenccResourceDir(folder.string());
   EXPECT_EQ(ToTraditional("台湾"), "臺灣");
+}
+
+// Every character of the CJK blocks of the basic plane and the punctuation of titles: what the
+// kept converter remembers of each is what it converts alone, and what it
+// converts alone is that character's line of the characters converted
+// together, one a line, as a reply converts its texts.
+TEST_F(ScriptConversionTest, RememberedCharactersConvertAsTheyDoAlone) {
+  SetHostOpenccResourceDir(test::kOpenccShareDir);
+  std::vector<std::string> chars;
+  std::string lines;
+  const std::pair<char32_t, char32_t> blocks[] = {{0x3000, 0x303F}, {0x3400, 0x4DBF}, {0x4E00, 0x9FFF},
+                                                  {0xF900, 0xFAFF}, {0xFF01, 0xFF5E}};
+  for (const auto& [first, last] : blocks) {
+    for (char32_t code = first; code <= last; ++code) {
+      chars.emplace_back();
+      AppendUtf8(chars.back(), code);
+      lines += (lines.empty() ? "" : "\n") + chars.back();
+    }
+  }
+  EXPECT_FALSE(RememberedToTraditional(chars)) << "nothing is remembered without kept converters";
+  const KeptConverters kept;
+  const std::optional<std::vector<std::string>> first = RememberedToTraditional(chars);
+  ASSERT_TRUE(first);
+  ASSERT_EQ(first->size(), chars.size());
+  const std::string together = ToTraditional(lines);
+  std::size_t start = 0;
+  std::size_t changed = 0;
+  for (std::size_t i = 0; i < chars.size(); ++i) {
+    const std::size_t end = std::min(together.find('\n', start), together.size());
+    ASSERT_EQ((*first)[i], together.substr(start, end - start)) << chars[i];
+    if ((*first)[i] != chars[i]) ++changed;
+    start = end + 1;
+  }
+  EXPECT_EQ(start, together.size() + 1) << "one line per character";
+  EXPECT_GT(changed, 1000u) << "the sweep holds the Simplified characters";
+  EXPECT_EQ(RememberedToTraditional(chars), first) << "asked again, the remembered answers";
+}
+
+// What the kept converter remembered goes with it: once the converters close
+// and a broken file is opened, the characters pass through.
+TEST_F(ScriptConversionTest, RememberedCharactersGoWithTheConverter) {
+  const fs::path folder = OpenccCopy();
+  SetHostOpenccResourceDir(folder.string());
+  const std::vector<std::string> chars = {"台", "发", "面", "a"};
+  const std::vector<std::string> converted = {"臺", "發", "面", "a"};
+  {
+    const KeptConverters kept;
+    EXPECT_EQ(RememberedToTraditional(chars), converted);
+    Break(folder / "s2twp.json");
+    EXPECT_EQ(RememberedToTraditional(chars), converted) << "the kept converter is used";
+  }
+  const KeptConverters kept;
+  EXPECT_EQ(RememberedToTraditional(chars), chars) << "a converter that cannot open passes them through";
 }
 
 TEST_F(ScriptConversionTest, OneKeeperAtATime) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -194,11 +195,17 @@ TEST_F(ReplyTextsTest, GiveTheSellersOwnWordsUnlessTheTitleIsSimplified) {
       {"數位相機", {}, kSeller, "數位相機", "數位相", 3},
       {"數位相機", {}, kEverything, "數字相機", "數字相", 3},
   };
-  for (const auto& c : cases) {
-    const ReplyTexts texts =
-        BuildReplyTexts(ExtractionOf(c.title, c.words, c.max_len), c.max_len, c.conversion, 0);
-    EXPECT_EQ(texts.title, c.expected_title) << c.title;
-    EXPECT_EQ(texts.keywords, c.expected_keywords) << c.title;
+  // Converters opened per reply convert both ways at once; kept ones choose
+  // the way first from the characters they remember.
+  for (const bool keep_converters : {false, true}) {
+    std::optional<KeptConverters> kept;
+    if (keep_converters) kept.emplace();
+    for (const auto& c : cases) {
+      const ReplyTexts texts =
+          BuildReplyTexts(ExtractionOf(c.title, c.words, c.max_len), c.max_len, c.conversion, 0);
+      EXPECT_EQ(texts.title, c.expected_title) << c.title << (keep_converters ? " (kept)" : "");
+      EXPECT_EQ(texts.keywords, c.expected_keywords) << c.title << (keep_converters ? " (kept)" : "");
+    }
   }
 }
 
