@@ -135,6 +135,15 @@ class DefaultModelBuild(unittest.TestCase):
         self.assertEqual(axis, sorted(axis), list(zip(ordered, axis)))
         self.assertEqual(len(set(axis)), len(axis), list(zip(ordered, axis)))
 
+    def test_the_best_kinds_stand_further_apart_than_the_weak_ones(self):
+        # Worth falls steepest at the top: product type to brand is a larger
+        # step along the marketing axis than brand to attribute, though the
+        # brand's value is nearer the product type's, so the weak words that
+        # only fill the budget are told apart more by their meaning.
+        def step(better, worse):
+            return self.vector(worse)[MARKETING_AXIS] - self.vector(better)[MARKETING_AXIS]
+        self.assertGreater(step("手机壳", "小米"), step("小米", "蓝牙"))
+
     def test_a_model_number_is_a_vector_of_its_shape(self):
         # Letters and digits point apart, so a run mixing them keeps less of
         # either than a run of one class, whichever characters it holds.

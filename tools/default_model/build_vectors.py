@@ -60,9 +60,9 @@ VALUES = {
     "brand": 0.9,             # a brand of the lexicon: 小米, Apple
     "product_compound": 0.75, # a longer word ending in one: 不锈钢保温杯
     "attribute": 0.7,         # colours, materials, sizes, features: what a shopper adds
-    "capital": 0.55,          # the characters of an ASCII word no list holds: model
-    "letter": 0.5,            # numbers (capitals and digits) and names rank by their
-    "digit": 0.25,            # shape, a plain number lowest
+    "letter": 0.5,            # the characters of an ASCII word no list holds: model
+    "capital": 0.4,           # numbers and names rank by their shape, a run of
+    "digit": 0.25,            # capitals (a stock code's letters) lower, a plain number lowest
     "concrete": 0.6,          # a noun CC-CEDICT counts with a classifier
     "noun": 0.45,
     "ascii_word": 0.45,       # an English gloss word
@@ -94,13 +94,15 @@ def parse_args(argv):
     p.add_argument("--min-jieba-frequency", type=int, default=30,
                    help="Jieba words rarer than this, without a gloss and not product words, get no row")
     p.add_argument("--shared-weight", type=float, default=1.0)
-    p.add_argument("--value-weight", type=float, default=0.3)
+    p.add_argument("--value-weight", type=float, default=0.6)
     p.add_argument("--meaning-weight", type=float, default=0.7)
     p.add_argument("--marketing-weight", type=float, default=3.0)
     p.add_argument("--own-weight", type=float, default=0.7,
                    help="a direction of each word's own: a phrase's mean shrinks it, which favours phrases")
-    p.add_argument("--worthless-weight", type=float, default=0.5,
+    p.add_argument("--worthless-weight", type=float, default=0.3,
                    help="how far along the marketing axis a word of no worth to a shopper stands")
+    p.add_argument("--worth-power", type=float, default=0.5,
+                   help="below 1, the best kinds of word stand apart and the weak ones close together")
     p.add_argument("--value", action="append", default=[], metavar="KIND=X",
                    help="override the value of one kind of word (tuning runs)")
     p.add_argument("--meaning-cache", help="keep the gloss SVD in this .npz file (tuning runs)")
@@ -355,7 +357,7 @@ def build(args):
         value = value_of(piece, kind, heads)
         table[row] = np.concatenate([[args.shared_weight, args.value_weight * value,
                                       args.marketing_weight * marketing_of(piece, marketing)
-                                      + args.worthless_weight * (1.0 - value)],
+                                      + args.worthless_weight * (1.0 - value) ** args.worth_power],
                                      args.meaning_weight * meaning
                                      + args.own_weight * hashed_unit("own:" + piece, k)])
     scores = unigram_scores(pieces, jieba_words, lexicon)
