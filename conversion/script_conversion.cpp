@@ -59,6 +59,7 @@ class OpenccConverter {
 // stay where they were. A run that fails to convert stays as it was.
 std::string ConvertWith(const OpenccConverter& converter, const std::string& text) {
   if (!converter.IsOpen()) return text;
+  if (text.find('\0') == std::string::npos) return converter.Convert(text).value_or(text);
   std::string converted;
   for (std::size_t start = 0;;) {
     const std::size_t nul = text.find('\0', start);
@@ -165,14 +166,19 @@ std::string NormalizeScript(const std::string& text) {
 // form as the normalisation's: an OpenCC folder that is not plain ASCII (a
 // temporary folder with Chinese characters, a refused staging) would otherwise
 // leave replies in Simplified script. ASCII paths pass through unchanged.
+namespace {
+std::string ToTraditionalConfigPath() {
+  return ToLibraryPath(JoinPath(HostOpenccResourceDir(), kToTraditionalConfig));
+}
+}  // namespace
+
 std::string ToTraditional(const std::string& text) {
-  const std::string config = JoinPath(HostOpenccResourceDir(), kToTraditionalConfig);
   if (text.empty()) return text;
-  return ConvertOrPassThrough(kToTraditional, ToLibraryPath(config), text);
+  return ConvertOrPassThrough(kToTraditional, ToTraditionalConfigPath(), text);
 }
 
 std::optional<std::vector<std::string>> RememberedToTraditional(const std::vector<std::string>& texts) {
-  const std::string config = ToLibraryPath(JoinPath(HostOpenccResourceDir(), kToTraditionalConfig));
+  const std::string config = ToTraditionalConfigPath();
   const std::lock_guard<std::mutex> lock(KeptMutex());
   if (!Kept().active) return std::nullopt;
   KeptConverter* kept = KeptConverterFor(Kept().slots[kToTraditional], config);

@@ -169,7 +169,10 @@ class ReplyPlan {
  public:
   ReplyPlan(const ExtractionResult& result, std::int32_t max_len, bool convert_whole, std::size_t top,
             ConversionBatch& batch)
-      : max_len_(max_len), convert_whole_(convert_whole), fallback_(result.chosen.empty()) {
+      : max_len_(max_len),
+        convert_whole_(convert_whole),
+        fallback_(result.chosen.empty()),
+        aligned_(TitlesAlign(result.input_title, result.normalized_title)) {
     if (convert_whole_) whole_ = batch.Add(BuildKeywordText(result));
     for (const ChosenKeyword& keyword : result.chosen) {
       if (keyword.ranked_index >= result.ranked.size()) continue;
@@ -177,8 +180,7 @@ class ReplyPlan {
           PlanKeyword(keyword.in_request, convert_whole_, &result.ranked[keyword.ranked_index], batch));
     }
     if (fallback_ && !convert_whole_) {
-      const bool aligned = TitlesAlign(result.input_title, result.normalized_title);
-      keywords_.push_back(PlanKeyword(aligned ? RequestFallback(result) : UnmappedChars(result.keyword_text),
+      keywords_.push_back(PlanKeyword(aligned_ ? RequestFallback(result) : UnmappedChars(result.keyword_text),
                                       false, nullptr, batch));
     }
     PlanBestRanked(result, top, batch);
@@ -205,12 +207,11 @@ class ReplyPlan {
   // The first `count` ranked candidates, walked onto the request's characters
   // where the titles align.
   void PlanBestRanked(const ExtractionResult& result, std::size_t count, ConversionBatch& batch) {
-    const bool aligned = TitlesAlign(result.input_title, result.normalized_title);
     const std::vector<std::string> input_chars =
-        aligned && count > 0 ? SplitUtf8Chars(result.input_title) : std::vector<std::string>();
+        aligned_ && count > 0 ? SplitUtf8Chars(result.input_title) : std::vector<std::string>();
     for (std::size_t i = 0; i < std::min(count, result.ranked.size()); ++i) {
       const RankedCandidate& ranked = result.ranked[i];
-      ranked_.push_back(PlanKeyword(aligned ? MapSpanToSources(input_chars, result.normalized_title,
+      ranked_.push_back(PlanKeyword(aligned_ ? MapSpanToSources(input_chars, result.normalized_title,
                                                                ranked.start, ranked.text, ranked.end)
                                             : UnmappedChars(ranked.text),
                                     convert_whole_, &ranked, batch));
@@ -220,6 +221,7 @@ class ReplyPlan {
   std::int32_t max_len_;
   bool convert_whole_;
   bool fallback_;
+  bool aligned_;  // the request's and the normalized title's characters stand one for one
   std::size_t whole_ = 0;
   std::vector<KeywordPlan> keywords_;  // the chosen keywords, or the fallback alone
   std::vector<KeywordPlan> ranked_;
