@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "embedcore/ort_api.h"
@@ -29,7 +31,8 @@ struct CoreState {
   ort::SessionOptions session_options;
   ort::Session session;
   std::unique_ptr<Tokenizer> tokenizer;
-  // As the caller gave them, with the profile's dimension in place of none.
+  // As the caller gave them, with the profile's dimension in place of none
+  // and, once the model is loaded, its run cost in place of none.
   CoreOptions options;
   // The mode the selection works towards: the caller's, else the profile's,
   // and it may settle an open one.
@@ -378,7 +381,7 @@ void RunSubBatch(CoreState& s, const TokenIdRows& ids, const SubBatch& members, 
 void RunBatch(CoreState& s, const std::vector<std::string>& texts, std::int32_t max_length, Rows& rows) {
   const TokenIdRows ids = EncodeAll(*s.tokenizer, texts, max_length);
   const std::vector<SubBatch> plan =
-      PlanSubBatches(TokenCounts(ids), SubBatchLimits{s.options.token_budget, s.options.run_cost_tokens});
+      PlanSubBatches(TokenCounts(ids), SubBatchLimits{s.options.token_budget, s.options.run_cost_tokens.value_or(kDefaultRunCostTokens)});
   if (plan.empty()) return;  // every text encodes to no ids
   Rows ordered(ids.size());
   for (const SubBatch& run : plan) {
@@ -413,6 +416,30 @@ void ProbeModel(CoreState& s) {
   s.dimension = declared;
 }
 
+// The largest run cost a model may state: far above any fixed cost of a run,
+// far below where the plan's sums could overflow.
+constexpr std::int64_t kMostStatedRunCost = 1'000'000'000;
+
+// The run cost the model states, when it states one that is a plain decimal
+// count no larger than kMostStatedRunCost. Anything else is ignored, as the
+// figure only decides how texts share runs, never what a text's row is.
+std::optional<std::int64_t> StatedRunCost(const OrtSession* session) {
+  OrtAllocator* allocator = ort::DefaultAllocator();
+  const ort::OwnedName value = ort::CustomMetadata(session, kRunCostMetadataKey, allocator);
+  if (!value) return std::nullopt;
+  const std::string text = value.get();
+  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  const std::int64_t cost = std::stoll(text);
+  if (cost > kMostStatedRunCost) return std::nullopt;
+  return cost;
+}
+
+void ResolveRunCost(CoreState& s) {
+  if (!s.options.run_cost_tokens)
+    s.options.run_cost_tokens = StatedRunCost(s.session.get()).value_or(kDefaultRunCostTokens);
+}
+
 void LoadModel(CoreState& s, const std::string& model_path, const std::string& tokenizer_path,
                OutputMode requested) {
   s.tokenizer = std::make_unique<Tokenizer>(tokenizer_path);
@@ -423,6 +450,7 @@ void LoadModel(CoreState& s, const std::string& model_path, const std::string& t
   SelectOutput(s, requested, allocator);
   CheckSelection(s);
   ReadDeclaredDimension(s);
+  ResolveRunCost(s);
   ProbeModel(s);
 }
 
@@ -467,6 +495,10 @@ OutputKind OnnxEmbeddingCore::output_kind() const {
 std::string OnnxEmbeddingCore::output_name() const { return state_ ? state_->output_name : std::string(); }
 
 OutputMode OnnxEmbeddingCore::output_mode() const { return state_ ? state_->mode : OutputMode::Auto; }
+
+std::int64_t OnnxEmbeddingCore::run_cost_tokens() const {
+  return state_ ? state_->options.run_cost_tokens.value_or(kDefaultRunCostTokens) : kDefaultRunCostTokens;
+}
 
 Rows OnnxEmbeddingCore::embed(const std::vector<std::string>& texts, std::int32_t max_length) {
   if (!state_) return {};

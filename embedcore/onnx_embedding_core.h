@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,12 @@
 #include "embedcore/token_batch.h"
 
 namespace quirvel {
+
+// The model's custom metadata entry that states what one more run costs it, in
+// padded tokens (a decimal count). A model whose run is mostly fixed overhead
+// (a table lookup and a mean) states a far higher figure than a transformer,
+// whose every run streams all its weights.
+inline constexpr const char* kRunCostMetadataKey = "quirvel.run_cost_tokens";
 
 struct CoreOptions {
   std::uint32_t profile = kProfileAuto;
@@ -26,7 +33,9 @@ struct CoreOptions {
   std::int64_t token_budget = kDefaultTokenBudget;
   // What one more run costs in padded tokens, against which the texts of a
   // call, ordered by length, are cut into runs that pad little (PlanSubBatches).
-  std::int64_t run_cost_tokens = kDefaultRunCostTokens;
+  // None: the figure the model states under kRunCostMetadataKey, else
+  // kDefaultRunCostTokens.
+  std::optional<std::int64_t> run_cost_tokens;
 };
 
 namespace detail {
@@ -56,6 +65,8 @@ class OnnxEmbeddingCore {
   OutputKind output_kind() const;
   std::string output_name() const;
   OutputMode output_mode() const;
+  // The run cost the texts of a call are cut into runs by.
+  std::int64_t run_cost_tokens() const;
 
  private:
   std::unique_ptr<detail::CoreState> state_;

@@ -54,6 +54,9 @@ Functions LoadFunctions(const OrtApi* t) {
   Bind(f.ReleaseTypeInfo, t, 98);
   Bind(f.ReleaseTensorTypeAndShapeInfo, t, 99);
   Bind(f.ReleaseSessionOptions, t, 100);
+  Bind(f.SessionGetModelMetadata, t, 111);
+  Bind(f.ModelMetadataLookupCustomMetadataMap, t, 116);
+  Bind(f.ReleaseModelMetadata, t, 118);
   Bind(f.AddSessionConfigEntry, t, 130);
   Bind(f.SetLanguageProjection, t, 145);
   return f;
@@ -137,6 +140,15 @@ OwnedName OutputName(const OrtSession* session, std::size_t index, OrtAllocator*
   char* name = nullptr;
   Check(Api().SessionGetOutputName(session, index, allocator, &name));
   return OwnedName(name, AllocatorString{allocator});
+}
+
+OwnedName CustomMetadata(const OrtSession* session, const char* key, OrtAllocator* allocator) {
+  OrtModelMetadata* raw = nullptr;
+  Check(Api().SessionGetModelMetadata(session, &raw));
+  const Owned<OrtModelMetadata> metadata(raw);
+  char* value = nullptr;
+  Check(Api().ModelMetadataLookupCustomMetadataMap(metadata.get(), allocator, key, &value));
+  return OwnedName(value, AllocatorString{allocator});
 }
 
 std::size_t InputCount(const OrtSession* session) {

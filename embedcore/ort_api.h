@@ -22,6 +22,7 @@ struct OrtRunOptions;
 struct OrtTypeInfo;
 struct OrtTensorTypeAndShapeInfo;
 struct OrtSessionOptions;
+struct OrtModelMetadata;
 struct OrtApi;  // reached by slot index only
 
 #ifdef _WIN32
@@ -118,6 +119,10 @@ struct Functions {
   void(QUIRVEL_ORT_CALL* ReleaseTypeInfo)(OrtTypeInfo*);
   void(QUIRVEL_ORT_CALL* ReleaseTensorTypeAndShapeInfo)(OrtTensorTypeAndShapeInfo*);
   void(QUIRVEL_ORT_CALL* ReleaseSessionOptions)(OrtSessionOptions*);
+  OrtStatus*(QUIRVEL_ORT_CALL* SessionGetModelMetadata)(const OrtSession*, OrtModelMetadata**);
+  OrtStatus*(QUIRVEL_ORT_CALL* ModelMetadataLookupCustomMetadataMap)(const OrtModelMetadata*, OrtAllocator*,
+                                                                     const char* key, char** value);
+  void(QUIRVEL_ORT_CALL* ReleaseModelMetadata)(OrtModelMetadata*);
   OrtStatus*(QUIRVEL_ORT_CALL* SetLanguageProjection)(const OrtEnv*, OrtLanguageProjection);
   OrtStatus*(QUIRVEL_ORT_CALL* AddSessionConfigEntry)(OrtSessionOptions*, const char* key, const char* value);
 };
@@ -137,6 +142,7 @@ struct Releaser {
   void operator()(OrtTypeInfo* p) const { Api().ReleaseTypeInfo(p); }
   void operator()(OrtTensorTypeAndShapeInfo* p) const { Api().ReleaseTensorTypeAndShapeInfo(p); }
   void operator()(OrtSessionOptions* p) const { Api().ReleaseSessionOptions(p); }
+  void operator()(OrtModelMetadata* p) const { Api().ReleaseModelMetadata(p); }
 };
 
 template <typename T>
@@ -164,6 +170,8 @@ OrtAllocator* DefaultAllocator();
 OwnedName InputName(const OrtSession* session, std::size_t index, OrtAllocator* allocator);
 OwnedName OutputName(const OrtSession* session, std::size_t index, OrtAllocator* allocator);
 std::size_t InputCount(const OrtSession* session);
+// The value the model's custom metadata holds under `key`; null when it holds none.
+OwnedName CustomMetadata(const OrtSession* session, const char* key, OrtAllocator* allocator);
 std::size_t OutputCount(const OrtSession* session);
 
 // Declared element type and shape of a tensor; symbolic dimensions read -1.

@@ -1,6 +1,7 @@
 // Output selection and the initialisation checks, against generated models.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 
 #include "embedcore/onnx_embedding_core.h"
@@ -151,6 +152,38 @@ TEST(CoreInitializationTest, MissingModelReportsTheLibraryMessage) {
   EXPECT_FALSE(core.is_ready());
   EXPECT_NE(core.last_error().find("/nonexistent/model.onnx"), std::string::npos) << core.last_error();
 }
+
+struct RunCostCase {
+  const char* model;
+  std::optional<std::int64_t> option;
+  std::int64_t expected;
+};
+
+void PrintTo(const RunCostCase& c, std::ostream* os) {
+  *os << c.model << (c.option ? " with an explicit run cost" : "");
+}
+
+class CoreRunCostTest : public ::testing::TestWithParam<RunCostCase> {};
+
+TEST_P(CoreRunCostTest, TakesTheCallersElseTheModelsElseTheDefault) {
+  const RunCostCase& c = GetParam();
+  OnnxEmbeddingCore core;
+  CoreOptions options;
+  options.run_cost_tokens = c.option;
+  core.initialize(test::TestModel(c.model), test::TestVocab(), options);
+  ASSERT_TRUE(core.is_ready()) << core.last_error();
+  EXPECT_EQ(core.run_cost_tokens(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, CoreRunCostTest,
+    ::testing::Values(RunCostCase{"sentence4", std::nullopt, kDefaultRunCostTokens},
+                      RunCostCase{"run_cost_40", std::nullopt, 40}, RunCostCase{"run_cost_0", std::nullopt, 0},
+                      RunCostCase{"run_cost_40", 7, 7}, RunCostCase{"sentence4", 0, 0},
+                      // Not a plain count, or beyond any sensible one: the default.
+                      RunCostCase{"run_cost_abc", std::nullopt, kDefaultRunCostTokens},
+                      RunCostCase{"run_cost__5", std::nullopt, kDefaultRunCostTokens},
+                      RunCostCase{"run_cost_99999999999", std::nullopt, kDefaultRunCostTokens}));
 
 TEST(CoreInitializationTest, UninitialisedCoreSaysSo) {
   OnnxEmbeddingCore core;

@@ -1,11 +1,14 @@
 // The demo model and its vocabulary, as the README's walk-through uses them.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "embedcore/embedcore.h"
+#include "embedcore/onnx_embedding_core.h"
 
 namespace {
 
@@ -49,6 +52,39 @@ TEST(DemoModelTest, TextsSharingCharactersAreCloserThanUnrelatedOnes) {
   EXPECT_NEAR(Dot(rows.data(), rows.data(), dimension), 1.0f, 1e-5f);
   EXPECT_GT(Dot(rows.data(), rows.data() + 256, dimension), Dot(rows.data(), rows.data() + 512, dimension) + 0.3f);
   embedcore_destroy(engine);
+}
+
+std::vector<std::vector<float>> DemoRows(const std::vector<std::string>& texts, std::optional<std::int64_t> run_cost,
+                                         std::int64_t* resolved_run_cost) {
+  quirvel::OnnxEmbeddingCore core;
+  quirvel::CoreOptions options;
+  options.run_cost_tokens = run_cost;
+  core.initialize(kDir + "/model.onnx", kDir + "/vocab.txt", options);
+  EXPECT_TRUE(core.is_ready()) << core.last_error();
+  *resolved_run_cost = core.run_cost_tokens();
+  return core.embed(texts, 0);
+}
+
+// A lookup-and-mean model states a run cost far above a transformer's, so a
+// call's texts share few runs; each text still gets its own row, the same as
+// when every length runs alone but for the last bits that the order of the
+// padded sums can move.
+TEST(DemoModelTest, StatesAHighRunCostAndTextsSharingRunsKeepTheirRows) {
+  const std::vector<std::string> texts = {"手机", "黑色手机壳", "不锈钢保温杯保冷保温大容量", "杯", "黑色手机",
+                                          "户外运动防水透气登山鞋男款", "保温杯"};
+  std::int64_t stated = 0;
+  std::int64_t forced = 0;
+  const auto shared = DemoRows(texts, std::nullopt, &stated);
+  const auto one_per_length = DemoRows(texts, 0, &forced);
+  EXPECT_GT(stated, 10 * quirvel::kDefaultRunCostTokens);
+  EXPECT_EQ(forced, 0);
+  ASSERT_EQ(shared.size(), texts.size());
+  ASSERT_EQ(one_per_length.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    ASSERT_EQ(shared[i].size(), one_per_length[i].size()) << texts[i];
+    for (std::size_t j = 0; j < shared[i].size(); ++j)
+      ASSERT_NEAR(shared[i][j], one_per_length[i][j], 1e-6f) << texts[i] << " column " << j;
+  }
 }
 
 }  // namespace

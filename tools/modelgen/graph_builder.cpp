@@ -114,6 +114,12 @@ std::vector<std::string> GraphBuilder::MultiNode(const std::string& op,
 
 onnx::NodeProto& GraphBuilder::LastNode() { return *graph_->mutable_node(graph_->node_size() - 1); }
 
+void GraphBuilder::AddMetadata(const std::string& key, const std::string& value) {
+  onnx::StringStringEntryProto* entry = model_.add_metadata_props();
+  entry->set_key(key);
+  entry->set_value(value);
+}
+
 void GraphBuilder::Save(const std::string& path) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out || !model_.SerializeToOstream(&out)) throw std::runtime_error("cannot write model: " + path);

@@ -39,6 +39,8 @@ class GraphBuilder {
   std::vector<std::string> MultiNode(const std::string& op, const std::vector<std::string>& inputs,
                                      int outputs);
   onnx::NodeProto& LastNode();
+  // An entry of the model's custom metadata (ONNX Runtime's custom metadata map).
+  void AddMetadata(const std::string& key, const std::string& value);
 
   // Writes the model; throws std::runtime_error when the file cannot be written.
   void Save(const std::string& path);

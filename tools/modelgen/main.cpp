@@ -7,6 +7,7 @@
 #include <iostream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/modelgen/bert_model.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: quirvel-modelgen model <out.onnx> [--width N] [--token-type-ids] [--position-ids]\n"
     "                              [--decoder LAYERS[:HEADS:HEAD_SIZE]] [--float16] [--external-data]\n"
+    "                              [--metadata KEY=VALUE ...]\n"
     "                              --output NAME=KIND[@WIDTH] [--output NAME=KIND[@WIDTH] ...]\n"
     "       quirvel-modelgen demo <out_dir> --jieba-dict <dir> [--width N]\n"
     "       quirvel-modelgen static <out.onnx> --table <rows.bin> --width N [--float16]\n"
@@ -38,10 +40,16 @@ std::vector<std::string> OptionsOf(const std::vector<std::string>& args) {
   return {args.begin() + 2, args.end()};
 }
 
-quirvel::modelgen::OutputRequest ParseOutput(const std::string& text) {
+// NAME=VALUE, split at the first '='; `form` names the two parts in the error.
+std::pair<std::string, std::string> SplitAssignment(const std::string& text, const std::string& form) {
   const std::size_t equals = text.find('=');
-  if (equals == std::string::npos || equals == 0) throw std::runtime_error("expected NAME=KIND: " + text);
+  if (equals == std::string::npos || equals == 0) throw std::runtime_error("expected " + form + ": " + text);
   return {text.substr(0, equals), text.substr(equals + 1)};
+}
+
+quirvel::modelgen::OutputRequest ParseOutput(const std::string& text) {
+  auto [name, kind] = SplitAssignment(text, "NAME=KIND");
+  return {std::move(name), std::move(kind)};
 }
 
 // LAYERS, or LAYERS:HEADS:HEAD_SIZE (default 8 heads of 128, as Qwen3-Embedding-0.6B).
@@ -67,6 +75,7 @@ void RunModel(const std::vector<std::string>& args) {
       .Value("--decoder", [&](auto& k, auto& v) { ParseDecoder(k, v, layout); })
       .Switch("--float16", [&] { layout.float16 = true; })
       .Switch("--external-data", [&] { layout.external_data = true; })
+      .Value("--metadata", [&](auto&, auto& v) { layout.metadata.push_back(SplitAssignment(v, "KEY=VALUE")); })
       .Parse(OptionsOf(args));
   quirvel::modelgen::WriteTestModel(layout, args[1]);
 }

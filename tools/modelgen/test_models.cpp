@@ -251,6 +251,7 @@ void WriteTestModel(const TestModelLayout& layout, const std::string& path) {
                         {Symbolic("batch"), Fixed(layout.decoder_heads), Symbolic("total_sequence_length"),
                          Fixed(layout.decoder_head_size)});
   }
+  for (const auto& [key, value] : layout.metadata) g.builder.AddMetadata(key, value);
   if (layout.external_data) {
     g.builder.SaveWithExternalData(path);
   } else {

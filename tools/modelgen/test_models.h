@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quirvel::modelgen {
@@ -49,6 +50,8 @@ struct TestModelLayout {
   std::int64_t decoder_head_size = 128;
   bool float16 = false;        // float outputs and cache inputs in half precision
   bool external_data = false;  // weights in "<model>_data" beside the model
+  // Custom metadata entries (key, value), written as given.
+  std::vector<std::pair<std::string, std::string>> metadata;
 };
 
 // Throws std::runtime_error for an unknown kind or an unwritable path, and
