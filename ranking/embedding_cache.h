@@ -17,10 +17,10 @@
 namespace quirvel {
 
 // The prompt cache keeps the marketing prompt (used by every title, so never
-// the least recently used) and the three title-bearing prompts of this many
+// the least recently used) and the title with its three prompts for this many
 // recent titles; only a repeated title can use those again.
 inline constexpr std::size_t kPromptCacheRecentTitles = 400;
-inline constexpr std::size_t kPromptCacheCapacity = 3 * kPromptCacheRecentTitles + 1;
+inline constexpr std::size_t kPromptCacheCapacity = 4 * kPromptCacheRecentTitles + 1;
 
 // Key: maximum length in decimal, a line feed, then the text (see EmbeddingCacheKey).
 class EmbeddingCache {

@@ -82,6 +82,21 @@ bool EmbedPrompts(JiebaKeywordModel& model, const std::string& normalized_title,
   return true;
 }
 
+// The title goes to the engine in the call of its prompts, which are embedded
+// to the same limit, so the engine can run them together instead of running
+// the title alone. False when that call fails: the caller then embeds the
+// title and the prompts apart, and says which of them failed.
+bool EmbedTitleWithPrompts(JiebaKeywordModel& model, const std::string& normalized_title, Embedding& title,
+                           PromptVectors& prompts) {
+  std::vector<std::string> texts = PromptTexts(normalized_title);
+  texts.insert(texts.begin(), normalized_title);
+  auto vectors = CachedEmbedTexts(*model.client, model.prompt_cache, texts, model.title_max_length, nullptr);
+  if (vectors.size() != texts.size() || vectors[0].empty()) return false;
+  title = std::move(vectors[0]);
+  prompts = {std::move(vectors[1]), std::move(vectors[2]), std::move(vectors[3]), std::move(vectors[4])};
+  return true;
+}
+
 RankedCandidate RecordFor(const Candidate& candidate) {
   RankedCandidate record;
   record.text = candidate.text;
@@ -124,23 +139,15 @@ RankedCandidate ScoreByPrompts(const Candidate& candidate, const Embedding& titl
   return record;
 }
 
-std::vector<RankedCandidate> ScoreAll(JiebaKeywordModel& model, const std::string& normalized_title,
-                                      const std::vector<Candidate>& candidates, const Embedding& title,
-                                      const std::vector<Embedding>& vectors) {
+// Scored against the prompts when `prompts` is given, else by the title alone.
+std::vector<RankedCandidate> ScoreAll(const std::vector<Candidate>& candidates, const Embedding& title,
+                                      const PromptVectors* prompts, const std::vector<Embedding>& vectors) {
   std::vector<RankedCandidate> records;
   records.reserve(candidates.size());
-  if (model.rank_mode == RankMode::Embedding) {
-    for (std::size_t i = 0; i < candidates.size(); ++i)
-      records.push_back(ScoreByTitle(candidates[i], title, vectors[i]));
-    return records;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    records.push_back(prompts != nullptr ? ScoreByPrompts(candidates[i], title, *prompts, vectors[i])
+                                         : ScoreByTitle(candidates[i], title, vectors[i]));
   }
-  PromptVectors prompts;
-  if (!EmbedPrompts(model, normalized_title, prompts)) {
-    model.last_error = "failed to embed core-score prompts: " + model.client->LastError();
-    return {};
-  }
-  for (std::size_t i = 0; i < candidates.size(); ++i)
-    records.push_back(ScoreByPrompts(candidates[i], title, prompts, vectors[i]));
   return records;
 }
 
@@ -181,7 +188,11 @@ void SortRanked(std::vector<RankedCandidate>& records) {
 std::vector<RankedCandidate> RankCandidateList(JiebaKeywordModel& model, const std::string& normalized_title,
                                                const std::vector<Candidate>& candidates) {
   if (!model.client || !model.client->IsReady() || candidates.empty()) return {};
-  const Embedding title = model.client->EmbedText(normalized_title, model.title_max_length);
+  const bool by_prompts = model.rank_mode != RankMode::Embedding;
+  Embedding title;
+  PromptVectors prompts;
+  const bool embedded_together = by_prompts && EmbedTitleWithPrompts(model, normalized_title, title, prompts);
+  if (!embedded_together) title = model.client->EmbedText(normalized_title, model.title_max_length);
   if (title.empty()) {
     model.last_error = "failed to embed title: " + model.client->LastError();
     return {};
@@ -191,7 +202,11 @@ std::vector<RankedCandidate> RankCandidateList(JiebaKeywordModel& model, const s
     model.last_error = "failed to embed candidate tokens: " + model.client->LastError();
     return {};
   }
-  auto records = ScoreAll(model, normalized_title, candidates, title, vectors);
+  if (by_prompts && !embedded_together && !EmbedPrompts(model, normalized_title, prompts)) {
+    model.last_error = "failed to embed core-score prompts: " + model.client->LastError();
+    return {};
+  }
+  auto records = ScoreAll(candidates, title, by_prompts ? &prompts : nullptr, vectors);
   SortRanked(records);
   return records;
 }

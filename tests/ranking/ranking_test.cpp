@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "fake_embedding_client.h"
 #include "keywords/keyword_model_types.h"
@@ -254,7 +255,7 @@ struct FailureCase {
   const char* name;
   RankMode mode;
   bool candidate_cache;
-  std::size_t short_call;  // which engine call comes back short
+  std::vector<std::size_t> short_calls;  // which engine calls come back short
   std::size_t rows;
   std::string message;
 };
@@ -264,7 +265,7 @@ class FailureTest : public RankingTest, public ::testing::WithParamInterface<Fai
 TEST_P(FailureTest, ShortEngineResultGivesNothingAndTheErrorText) {
   model.rank_mode = GetParam().mode;
   model.candidate_cache_enabled = GetParam().candidate_cache;
-  engine->rows_for_call[GetParam().short_call] = GetParam().rows;
+  for (const std::size_t call : GetParam().short_calls) engine->rows_for_call[call] = GetParam().rows;
   const auto ranked = Rank({MakeCandidate("一", 0), MakeCandidate("二", 3), MakeCandidate("三", 6)});
   EXPECT_TRUE(ranked.empty());
   EXPECT_EQ(model.last_error, GetParam().message + "engine said no");
@@ -273,41 +274,43 @@ TEST_P(FailureTest, ShortEngineResultGivesNothingAndTheErrorText) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FailureTest,
     ::testing::Values(
-        FailureCase{"Title", RankMode::Default, false, 0, 0, "failed to embed title: "},
-        FailureCase{"TitleEmbeddingMode", RankMode::Embedding, false, 0, 0, "failed to embed title: "},
-        FailureCase{"Candidates", RankMode::Default, false, 1, 2, "failed to embed candidate tokens: "},
-        FailureCase{"CandidatesNone", RankMode::Embedding, false, 1, 0, "failed to embed candidate tokens: "},
-        FailureCase{"CachedCandidates", RankMode::Default, true, 1, 1, "failed to embed candidate tokens: "},
-        FailureCase{"Prompts", RankMode::Default, false, 2, 3, "failed to embed core-score prompts: "}),
+        // The title rides in its prompts' call (0); when that call fails, the
+        // title (1), the candidates (2) and the prompts (3) are embedded apart.
+        FailureCase{"Title", RankMode::Default, false, {0, 1}, 0, "failed to embed title: "},
+        FailureCase{"TitleEmbeddingMode", RankMode::Embedding, false, {0}, 0, "failed to embed title: "},
+        FailureCase{"Candidates", RankMode::Default, false, {1}, 2, "failed to embed candidate tokens: "},
+        FailureCase{"CandidatesAfterTitleApart", RankMode::Default, false, {0, 2}, 2,
+                    "failed to embed candidate tokens: "},
+        FailureCase{"CandidatesNone", RankMode::Embedding, false, {1}, 0, "failed to embed candidate tokens: "},
+        FailureCase{"CachedCandidates", RankMode::Default, true, {1}, 1, "failed to embed candidate tokens: "},
+        FailureCase{"Prompts", RankMode::Default, false, {0, 3}, 3, "failed to embed core-score prompts: "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RankingTest, EachEmbeddingUsesItsOwnLimit) {
   model.title_max_length = 100;
   model.candidate_max_length = 40;
   Rank({MakeCandidate("一", 0), MakeCandidate("二", 3)});
-  ASSERT_EQ(engine->calls.size(), 3u);
-  EXPECT_EQ(engine->calls[0].texts, std::vector<std::string>{kTitle});
+  ASSERT_EQ(engine->calls.size(), 2u);
+  const std::vector<std::string> title_and_prompts = {
+      kTitle, std::string(kCorePrompt) + kTitle, std::string(kCategoryPrompt) + kTitle,
+      std::string(kAttributePrompt) + kTitle, std::string(kMarketingPrompt)};
+  EXPECT_EQ(engine->calls[0].texts, title_and_prompts);
   EXPECT_EQ(engine->calls[0].max_length, 100);
   EXPECT_EQ(engine->calls[1].texts, (std::vector<std::string>{"一", "二"}));
   EXPECT_EQ(engine->calls[1].max_length, 40);
-  const std::vector<std::string> prompts = {
-      std::string(kCorePrompt) + kTitle, std::string(kCategoryPrompt) + kTitle,
-      std::string(kAttributePrompt) + kTitle, std::string(kMarketingPrompt)};
-  EXPECT_EQ(engine->calls[2].texts, prompts);
-  EXPECT_EQ(engine->calls[2].max_length, 100);
 }
 
 TEST_F(RankingTest, PromptsAreCachedWhateverTheCandidateSwitch) {
   Rank({MakeCandidate("一", 0)});
   Rank({MakeCandidate("一", 0)});
-  ASSERT_EQ(engine->calls.size(), 5u);  // title, candidates, prompts; title, candidates
-  EXPECT_EQ(model.prompt_cache.size(), 4u);
+  ASSERT_EQ(engine->calls.size(), 3u);  // title with prompts, candidates; candidates
+  EXPECT_EQ(model.prompt_cache.size(), 5u);
   EXPECT_TRUE(model.candidate_cache.empty());
   EXPECT_EQ(model.cache_hits + model.cache_misses, 0u);
   RankCandidateList(model, "另一个标题", {MakeCandidate("一", 0)});
-  ASSERT_EQ(engine->calls.size(), 8u);
-  EXPECT_EQ(engine->calls[7].texts.size(), 3u);  // the marketing prompt is already cached
-  EXPECT_EQ(model.prompt_cache.size(), 7u);
+  ASSERT_EQ(engine->calls.size(), 5u);
+  EXPECT_EQ(engine->calls[3].texts.size(), 4u);  // the marketing prompt is already cached
+  EXPECT_EQ(model.prompt_cache.size(), 9u);
 }
 
 // A catalogue meets each title once: the prompt cache keeps the marketing
@@ -338,8 +341,7 @@ TEST_F(RankingTest, FullyCachedCandidatesSkipTheEngineAndRankAlike) {
   Rank(candidates);
   const std::size_t calls_before = engine->calls.size();
   const auto cached = Rank(candidates);
-  ASSERT_EQ(engine->calls.size(), calls_before + 1);  // the title only
-  EXPECT_EQ(engine->calls.back().texts, std::vector<std::string>{kTitle});
+  EXPECT_EQ(engine->calls.size(), calls_before);  // the title and its prompts are cached too
   EXPECT_EQ(model.cache_hits, 3u);
   EXPECT_EQ(model.cache_misses, 3u);
   EXPECT_EQ(model.candidate_cache.size(), 3u);
