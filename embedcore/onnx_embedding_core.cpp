@@ -32,7 +32,7 @@ struct CoreState {
   ort::Session session;
   std::unique_ptr<Tokenizer> tokenizer;
   // As the caller gave them, with the profile's dimension in place of none
-  // and, once the model is loaded, its run cost in place of none.
+  // and, once the model is loaded, the run cost it states in place of none.
   CoreOptions options;
   // The mode the selection works towards: the caller's, else the profile's,
   // and it may settle an open one.
@@ -374,6 +374,9 @@ void RunSubBatch(CoreState& s, const TokenIdRows& ids, const SubBatch& members, 
   }
 }
 
+// The caller's run cost, else the model's, else the transformer figure.
+std::int64_t RunCost(const CoreState& s) { return s.options.run_cost_tokens.value_or(kDefaultRunCostTokens); }
+
 // Texts of like length run together and each run is padded to its own longest
 // text, so the model computes few padding positions; the rows go back into the
 // order of the texts. Any run that gives fewer rows than texts fails the whole
@@ -381,7 +384,7 @@ void RunSubBatch(CoreState& s, const TokenIdRows& ids, const SubBatch& members, 
 void RunBatch(CoreState& s, const std::vector<std::string>& texts, std::int32_t max_length, Rows& rows) {
   const TokenIdRows ids = EncodeAll(*s.tokenizer, texts, max_length);
   const std::vector<SubBatch> plan =
-      PlanSubBatches(TokenCounts(ids), SubBatchLimits{s.options.token_budget, s.options.run_cost_tokens.value_or(kDefaultRunCostTokens)});
+      PlanSubBatches(TokenCounts(ids), SubBatchLimits{s.options.token_budget, RunCost(s)});
   if (plan.empty()) return;  // every text encodes to no ids
   Rows ordered(ids.size());
   for (const SubBatch& run : plan) {
@@ -416,28 +419,17 @@ void ProbeModel(CoreState& s) {
   s.dimension = declared;
 }
 
-// The largest run cost a model may state: far above any fixed cost of a run,
-// far below where the plan's sums could overflow.
-constexpr std::int64_t kMostStatedRunCost = 1'000'000'000;
-
-// The run cost the model states, when it states one that is a plain decimal
-// count no larger than kMostStatedRunCost. Anything else is ignored, as the
-// figure only decides how texts share runs, never what a text's row is.
+// The run cost the model states, when it is a plain decimal count of at most
+// nine digits: far above any fixed cost of a run, far below where the plan's
+// sums could overflow. Anything else is ignored, as the figure only decides
+// how texts share runs, never what a text's row is.
 std::optional<std::int64_t> StatedRunCost(const OrtSession* session) {
-  OrtAllocator* allocator = ort::DefaultAllocator();
-  const ort::OwnedName value = ort::CustomMetadata(session, kRunCostMetadataKey, allocator);
+  const ort::OwnedName value = ort::CustomMetadata(session, kRunCostMetadataKey, ort::DefaultAllocator());
   if (!value) return std::nullopt;
   const std::string text = value.get();
-  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
     return std::nullopt;
-  const std::int64_t cost = std::stoll(text);
-  if (cost > kMostStatedRunCost) return std::nullopt;
-  return cost;
-}
-
-void ResolveRunCost(CoreState& s) {
-  if (!s.options.run_cost_tokens)
-    s.options.run_cost_tokens = StatedRunCost(s.session.get()).value_or(kDefaultRunCostTokens);
+  return std::stoll(text);
 }
 
 void LoadModel(CoreState& s, const std::string& model_path, const std::string& tokenizer_path,
@@ -450,7 +442,7 @@ void LoadModel(CoreState& s, const std::string& model_path, const std::string& t
   SelectOutput(s, requested, allocator);
   CheckSelection(s);
   ReadDeclaredDimension(s);
-  ResolveRunCost(s);
+  if (!s.options.run_cost_tokens) s.options.run_cost_tokens = StatedRunCost(s.session.get());
   ProbeModel(s);
 }
 
@@ -497,7 +489,7 @@ std::string OnnxEmbeddingCore::output_name() const { return state_ ? state_->out
 OutputMode OnnxEmbeddingCore::output_mode() const { return state_ ? state_->mode : OutputMode::Auto; }
 
 std::int64_t OnnxEmbeddingCore::run_cost_tokens() const {
-  return state_ ? state_->options.run_cost_tokens.value_or(kDefaultRunCostTokens) : kDefaultRunCostTokens;
+  return state_ ? RunCost(*state_) : kDefaultRunCostTokens;
 }
 
 Rows OnnxEmbeddingCore::embed(const std::vector<std::string>& texts, std::int32_t max_length) {

@@ -73,27 +73,19 @@ std::vector<std::string> PromptTexts(const std::string& normalized_title) {
 
 // The marketing prompt is the same for every title, so after the first request
 // it always comes from the cache; the three prompts that hold the title come
-// from it only when a recent title comes again.
-bool EmbedPrompts(JiebaKeywordModel& model, const std::string& normalized_title, PromptVectors& out) {
-  auto vectors = CachedEmbedTexts(*model.client, model.prompt_cache, PromptTexts(normalized_title),
-                                  model.title_max_length, nullptr);
-  if (vectors.size() != 4) return false;
-  out = {std::move(vectors[0]), std::move(vectors[1]), std::move(vectors[2]), std::move(vectors[3])};
-  return true;
-}
-
-// The title goes to the engine in the call of its prompts, which are embedded
-// to the same limit, so the engine can run them together instead of running
-// the title alone. False when that call fails: the caller then embeds the
-// title and the prompts apart, and says which of them failed.
-bool EmbedTitleWithPrompts(JiebaKeywordModel& model, const std::string& normalized_title, Embedding& title,
-                           PromptVectors& prompts) {
+// from it only when a recent title comes again. Given `title`, the title goes
+// in the same call, embedded to the same limit, so the engine can run it with
+// its prompts instead of alone.
+bool EmbedPrompts(JiebaKeywordModel& model, const std::string& normalized_title, PromptVectors& out,
+                  Embedding* title = nullptr) {
   std::vector<std::string> texts = PromptTexts(normalized_title);
-  texts.insert(texts.begin(), normalized_title);
+  const std::size_t first = title != nullptr ? 1 : 0;
+  if (title != nullptr) texts.insert(texts.begin(), normalized_title);
   auto vectors = CachedEmbedTexts(*model.client, model.prompt_cache, texts, model.title_max_length, nullptr);
-  if (vectors.size() != texts.size() || vectors[0].empty()) return false;
-  title = std::move(vectors[0]);
-  prompts = {std::move(vectors[1]), std::move(vectors[2]), std::move(vectors[3]), std::move(vectors[4])};
+  if (vectors.size() != texts.size() || (title != nullptr && vectors.front().empty())) return false;
+  if (title != nullptr) *title = std::move(vectors.front());
+  out = {std::move(vectors[first]), std::move(vectors[first + 1]), std::move(vectors[first + 2]),
+         std::move(vectors[first + 3])};
   return true;
 }
 
@@ -191,7 +183,9 @@ std::vector<RankedCandidate> RankCandidateList(JiebaKeywordModel& model, const s
   const bool by_prompts = model.rank_mode != RankMode::Embedding;
   Embedding title;
   PromptVectors prompts;
-  const bool embedded_together = by_prompts && EmbedTitleWithPrompts(model, normalized_title, title, prompts);
+  // When the title cannot be embedded with its prompts, each is embedded apart
+  // below, so a failure names the part that failed.
+  const bool embedded_together = by_prompts && EmbedPrompts(model, normalized_title, prompts, &title);
   if (!embedded_together) title = model.client->EmbedText(normalized_title, model.title_max_length);
   if (title.empty()) {
     model.last_error = "failed to embed title: " + model.client->LastError();

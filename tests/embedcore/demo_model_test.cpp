@@ -1,9 +1,7 @@
 // The demo model and its vocabulary, as the README's walk-through uses them.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,17 +52,6 @@ TEST(DemoModelTest, TextsSharingCharactersAreCloserThanUnrelatedOnes) {
   embedcore_destroy(engine);
 }
 
-std::vector<std::vector<float>> DemoRows(const std::vector<std::string>& texts, std::optional<std::int64_t> run_cost,
-                                         std::int64_t* resolved_run_cost) {
-  quirvel::OnnxEmbeddingCore core;
-  quirvel::CoreOptions options;
-  options.run_cost_tokens = run_cost;
-  core.initialize(kDir + "/model.onnx", kDir + "/vocab.txt", options);
-  EXPECT_TRUE(core.is_ready()) << core.last_error();
-  *resolved_run_cost = core.run_cost_tokens();
-  return core.embed(texts, 0);
-}
-
 // A lookup-and-mean model states a run cost far above a transformer's, so a
 // call's texts share few runs; each text still gets its own row, the same as
 // when every length runs alone but for the last bits that the order of the
@@ -72,18 +59,20 @@ std::vector<std::vector<float>> DemoRows(const std::vector<std::string>& texts, 
 TEST(DemoModelTest, StatesAHighRunCostAndTextsSharingRunsKeepTheirRows) {
   const std::vector<std::string> texts = {"手机", "黑色手机壳", "不锈钢保温杯保冷保温大容量", "杯", "黑色手机",
                                           "户外运动防水透气登山鞋男款", "保温杯"};
-  std::int64_t stated = 0;
-  std::int64_t forced = 0;
-  const auto shared = DemoRows(texts, std::nullopt, &stated);
-  const auto one_per_length = DemoRows(texts, 0, &forced);
-  EXPECT_GT(stated, 10 * quirvel::kDefaultRunCostTokens);
-  EXPECT_EQ(forced, 0);
-  ASSERT_EQ(shared.size(), texts.size());
-  ASSERT_EQ(one_per_length.size(), texts.size());
+  quirvel::OnnxEmbeddingCore shared;
+  quirvel::OnnxEmbeddingCore one_per_length;
+  quirvel::CoreOptions options;
+  shared.initialize(kDir + "/model.onnx", kDir + "/vocab.txt", options);
+  options.run_cost_tokens = 0;
+  one_per_length.initialize(kDir + "/model.onnx", kDir + "/vocab.txt", options);
+  EXPECT_GT(shared.run_cost_tokens(), 10 * quirvel::kDefaultRunCostTokens);
+  const auto rows = shared.embed(texts, 0);
+  const auto expected = one_per_length.embed(texts, 0);
+  ASSERT_EQ(rows.size(), texts.size()) << shared.last_error();
+  ASSERT_EQ(expected.size(), texts.size()) << one_per_length.last_error();
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    ASSERT_EQ(shared[i].size(), one_per_length[i].size()) << texts[i];
-    for (std::size_t j = 0; j < shared[i].size(); ++j)
-      ASSERT_NEAR(shared[i][j], one_per_length[i][j], 1e-6f) << texts[i] << " column " << j;
+    ASSERT_EQ(rows[i].size(), expected[i].size()) << texts[i];
+    for (std::size_t j = 0; j < rows[i].size(); ++j) ASSERT_NEAR(rows[i][j], expected[i][j], 1e-6f) << texts[i];
   }
 }
 
